@@ -1,0 +1,49 @@
+#include "catalogue/catalogue.h"
+
+#include <cstring>
+
+#include "platform/exception.h"
+
+namespace catalogue {
+
+std::array<std::unique_ptr<WinEntry>, kCapacity> win_list;
+int win_ptr = 0;
+
+namespace {
+
+constexpr int kTitleCapacity = 255;  // terminator included: titles of up to 254 bytes
+constexpr std::size_t kShortestTitle = 3;
+
+}  // namespace
+
+void CreateEntries() {
+    for (auto& entry : win_list) entry = std::make_unique<WinEntry>();
+}
+
+bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context) {
+    auto& desktop = *reinterpret_cast<platform::Desktop*>(context);
+    char title[kTitleCapacity] = {};
+    desktop.GetWindowTextA(window, title, kTitleCapacity);
+    const std::size_t length = strnlen(title, kTitleCapacity);
+
+    if (length >= kShortestTitle && desktop.IsWindowVisible(window)) {
+        WinEntry& entry = *win_list[static_cast<std::size_t>(win_ptr)];
+        entry.wincaption.assign(title, length);
+        entry.winhandle = std::to_string(window);
+        ++win_ptr;
+    }
+    return win_ptr < kCapacity;  // a full catalogue ends the enumeration
+}
+
+void refreshwindows(platform::Desktop& desktop, ItemList& list) {
+    win_ptr = 0;
+    desktop.EnumWindows(&EnumWindowsProc, reinterpret_cast<std::intptr_t>(&desktop));
+    list.Clear();
+    for (int i = 0; i < win_ptr; ++i) {
+        if (!list.Add(win_list[static_cast<std::size_t>(i)]->wincaption)) {
+            throw platform::Exception(L"Unable to insert a line");
+        }
+    }
+}
+
+}  // namespace catalogue

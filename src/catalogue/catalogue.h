@@ -1,0 +1,50 @@
+// The window catalogue: the visible, titled top-level windows, in z-order, and their titles
+// in the main window's drop-down list. User-interface thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/desktop.h"
+
+namespace catalogue {
+
+class WinEntry {
+public:
+    std::string wincaption;  // the title, 8-bit text in the ANSI code page
+    std::string winhandle;   // the handle as unsigned decimal text
+};
+
+// The catalogue has room for 5121 entries; windows past the 5121st are not listed.
+inline constexpr int kCapacity = 5121;
+
+extern std::array<std::unique_ptr<WinEntry>, kCapacity> win_list;
+extern int win_ptr;  // how many slots the last refresh filled
+
+// The drop-down list the catalogue fills.
+class ItemList {
+public:
+    virtual void Clear() = 0;                      // keeps the text of the edit part
+    virtual bool Add(std::string_view title) = 0;  // ANSI text; false when the list refuses it
+
+protected:
+    ItemList() = default;
+    ItemList(const ItemList&) = default;
+    ItemList& operator=(const ItemList&) = default;
+    ~ItemList() = default;
+};
+
+// Creates the entries once, before the first refresh.
+void CreateEntries();
+
+// Rebuilds the catalogue from the desktop and refills list in catalogue order. Raises
+// "Unable to insert a line" if the list refuses an item.
+void refreshwindows(platform::Desktop& desktop, ItemList& list);
+
+// The enumeration's callback; context is the Desktop being enumerated.
+bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context);
+
+}  // namespace catalogue

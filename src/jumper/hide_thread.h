@@ -1,0 +1,73 @@
+// The jump worker: restores the target, sizes and places it at random, and pauses, again
+// and again until its run flag is cleared.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "jumper/placement_gate.h"
+#include "jumper/tthread.h"
+#include "platform/desktop.h"
+#include "platform/ui_thread.h"
+
+namespace jumper {
+
+class THideThread;
+
+// The four size fields, named by the labels beside them.
+enum class SizeField { MinWidth, MinHeight, MaxWidth, MaxHeight };
+
+// The user-interface side of a worker. Called on the user-interface thread only.
+class HideThreadHost {
+public:
+    virtual std::wstring FieldText(SizeField field) = 0;
+    // A refresh's word on the run state, for the start and stop button.
+    virtual void ShowRunState(const THideThread& worker, bool running) = 0;
+    // The worker's body has returned.
+    virtual void WorkerEnded(const THideThread& worker) = 0;
+
+protected:
+    HideThreadHost() = default;
+    HideThreadHost(const HideThreadHost&) = default;
+    HideThreadHost& operator=(const HideThreadHost&) = default;
+    ~HideThreadHost() = default;
+};
+
+// Draws a width (or height) from its two fields, Max converted before Min.
+std::uint32_t DrawSize(HideThreadHost& host, SizeField min_field, SizeField max_field);
+
+class THideThread final : public TThread {
+public:
+    THideThread(std::shared_ptr<platform::Desktop> desktop,
+                std::shared_ptr<platform::UiThread> ui_thread, HideThreadHost& host,
+                std::shared_ptr<PlacementGate> gate);
+
+    // Shared with the user-interface thread, which sets them at any time.
+    std::atomic<std::uint32_t> activewindow{0};
+    std::atomic<std::uint32_t> wdth{0};
+    std::atomic<std::uint32_t> hght{0};
+    std::atomic<bool> runningthread{false};
+
+    // Raises the run flag and starts the body: the worker counts as running from here, so
+    // neither a second start nor a stop that comes before the body begins is lost.
+    void Resume();
+
+    // The synchronised refresh: draws the next size and reports the run state.
+    void CheckAnswer();
+
+protected:
+    void Execute() override;
+    void DoTerminate() override;
+
+private:
+    void Place(int show_command);
+    void Pause();
+
+    std::shared_ptr<platform::Desktop> desktop_;
+    HideThreadHost& host_;
+    std::shared_ptr<PlacementGate> gate_;
+};
+
+}  // namespace jumper

@@ -1,0 +1,50 @@
+// The window-system and kernel calls that the catalogue and the worker make, as one
+// interface: Win32Desktop implements it over user32, the tests over a simulated desktop.
+// The names and argument values are Win32's own.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// A top-level window's handle as the program keeps it: 32 bits, 0 meaning none.
+// 64-bit Windows keeps window handles in 32 bits and widens them by sign extension.
+using WindowHandle = std::uint32_t;
+
+using EnumWindowsCallback = bool (*)(WindowHandle window, std::intptr_t context);
+
+inline constexpr int kSwHide = 0;                     // SW_HIDE
+inline constexpr int kSwShowNormal = 1;               // SW_SHOWNORMAL
+inline constexpr WindowHandle kHwndTop = 0;           // HWND_TOP
+inline constexpr unsigned kSwpShowWindow = 0x0040;    // SWP_SHOWWINDOW
+inline constexpr unsigned kSwpAsyncWindowPos = 0x4000;  // SWP_ASYNCWINDOWPOS
+inline constexpr int kSmCxScreen = 0;                 // SM_CXSCREEN
+inline constexpr int kSmCyScreen = 1;                 // SM_CYSCREEN
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // Window catalogue.
+    // Calls callback for each top-level window, top of the z-order first, until it returns false.
+    virtual void EnumWindows(EnumWindowsCallback callback, std::intptr_t context) = 0;
+    // Copies at most capacity - 1 bytes of the ANSI title and a terminator; returns the length.
+    virtual int GetWindowTextA(WindowHandle window, char* buffer, int capacity) = 0;
+    virtual bool IsWindowVisible(WindowHandle window) = 0;
+
+    // Jump worker.
+    virtual bool IsHungAppWindow(WindowHandle window) = 0;
+    virtual void ShowWindow(WindowHandle window, int command) = 0;
+    virtual void ShowWindowAsync(WindowHandle window, int command) = 0;
+    virtual void SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y,
+                              int width, int height, unsigned flags) = 0;
+    virtual int GetSystemMetrics(int index) = 0;
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+
+protected:
+    Desktop() = default;
+    Desktop(const Desktop&) = default;
+    Desktop& operator=(const Desktop&) = default;
+};
+
+}  // namespace platform

@@ -1,0 +1,98 @@
+#include "platform/win32.h"
+
+#include <algorithm>
+
+namespace platform {
+
+static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL);
+static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpAsyncWindowPos == SWP_ASYNCWINDOWPOS);
+static_assert(kSmCxScreen == SM_CXSCREEN && kSmCyScreen == SM_CYSCREEN);
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void Win32Desktop::EnumWindows(EnumWindowsCallback callback, std::intptr_t context) {
+    struct Binding {
+        EnumWindowsCallback callback;
+        std::intptr_t context;
+    } binding{callback, context};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            const auto& bound = *reinterpret_cast<const Binding*>(param);
+            return bound.callback(HandleOf(window), bound.context) ? TRUE : FALSE;
+        },
+        reinterpret_cast<LPARAM>(&binding));
+}
+
+int Win32Desktop::GetWindowTextA(WindowHandle window, char* buffer, int capacity) {
+    return ::GetWindowTextA(HwndOf(window), buffer, capacity);
+}
+
+bool Win32Desktop::IsWindowVisible(WindowHandle window) {
+    return ::IsWindowVisible(HwndOf(window)) != FALSE;
+}
+
+bool Win32Desktop::IsHungAppWindow(WindowHandle window) {
+    return ::IsHungAppWindow(HwndOf(window)) != FALSE;
+}
+
+void Win32Desktop::ShowWindow(WindowHandle window, int command) {
+    ::ShowWindow(HwndOf(window), command);
+}
+
+void Win32Desktop::ShowWindowAsync(WindowHandle window, int command) {
+    ::ShowWindowAsync(HwndOf(window), command);
+}
+
+void Win32Desktop::SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y,
+                                int width, int height, unsigned flags) {
+    ::SetWindowPos(HwndOf(window), HwndOf(insert_after), x, y, width, height, flags);
+}
+
+int Win32Desktop::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+void Win32Desktop::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+bool Win32SeedClock::QueryPerformanceCounter(std::int64_t* count) {
+    LARGE_INTEGER counter{};
+    if (!::QueryPerformanceCounter(&counter)) return false;
+    *count = counter.QuadPart;
+    return true;
+}
+
+std::uint32_t Win32SeedClock::GetTickCount() { return ::GetTickCount(); }
+
+UINT WindowUiThread::Message() {
+    static const UINT message = ::RegisterWindowMessageW(L"WindowJumper.Synchronize");
+    return message;
+}
+
+bool WindowUiThread::Send(SyncCall& call) {
+    {
+        const std::lock_guard lock(mutex_);
+        pending_.push_back(&call);
+    }
+    const LRESULT ran = ::SendMessageW(window_, Message(), 0, reinterpret_cast<LPARAM>(&call));
+    const std::lock_guard lock(mutex_);
+    const auto left = std::find(pending_.begin(), pending_.end(), &call);
+    if (left != pending_.end()) pending_.erase(left);  // never delivered
+    return ran != 0;
+}
+
+LRESULT WindowUiThread::Deliver(LPARAM param) {
+    auto* const call = reinterpret_cast<SyncCall*>(param);
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = std::find(pending_.begin(), pending_.end(), call);
+        if (found == pending_.end()) return 0;
+        pending_.erase(found);  // each call runs once
+    }
+    call->Run();
+    return 1;
+}
+
+}  // namespace platform

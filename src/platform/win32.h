@@ -1,0 +1,66 @@
+// The thin layer over user32 and kernel32: the desktop, the seed clock, and the way a
+// worker reaches the user-interface thread.
+#pragma once
+
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "jumper/random.h"
+#include "platform/desktop.h"
+#include "platform/ui_thread.h"
+
+namespace platform {
+
+// 64-bit Windows keeps window handles in 32 bits; widening sign-extends them.
+inline WindowHandle HandleOf(HWND window) {
+    return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(window));
+}
+inline HWND HwndOf(WindowHandle window) {
+    return reinterpret_cast<HWND>(static_cast<std::intptr_t>(static_cast<std::int32_t>(window)));
+}
+
+std::wstring WindowText(HWND window);
+
+class Win32Desktop final : public Desktop {
+public:
+    void EnumWindows(EnumWindowsCallback callback, std::intptr_t context) override;
+    int GetWindowTextA(WindowHandle window, char* buffer, int capacity) override;
+    bool IsWindowVisible(WindowHandle window) override;
+    bool IsHungAppWindow(WindowHandle window) override;
+    void ShowWindow(WindowHandle window, int command) override;
+    void ShowWindowAsync(WindowHandle window, int command) override;
+    void SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y, int width,
+                      int height, unsigned flags) override;
+    int GetSystemMetrics(int index) override;
+    void Sleep(std::uint32_t milliseconds) override;
+};
+
+class Win32SeedClock final : public jumper::SeedClock {
+public:
+    bool QueryPerformanceCounter(std::int64_t* count) override;
+    std::uint32_t GetTickCount() override;
+};
+
+// Sends each call to a window of the user-interface thread, whose window procedure hands
+// the message to Deliver. Only calls sent through this object are run: a stray message
+// with a made-up pointer is ignored.
+class WindowUiThread final : public UiThread {
+public:
+    explicit WindowUiThread(HWND window) : window_(window) {}
+
+    bool Send(SyncCall& call) override;
+
+    // The message that carries a call; the window procedure passes it to Deliver.
+    static UINT Message();
+    LRESULT Deliver(LPARAM call);
+
+private:
+    HWND window_;
+    std::mutex mutex_;
+    std::vector<SyncCall*> pending_;
+};
+
+}  // namespace platform

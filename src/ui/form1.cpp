@@ -1,0 +1,300 @@
+#include "ui/form1.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+#include "platform/exception.h"
+#include "resource.h"
+#include "ui/error_text.h"
+
+namespace ui {
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"TForm1";
+// A single fixed border with the system menu only: no resizing, no minimise or maximise.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// Dialog-style focus movement, and the taskbar button on the main window itself.
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
+
+struct ControlClass {
+    const wchar_t* name;
+    DWORD style;
+    DWORD ex_style;
+};
+
+ControlClass ClassOf(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::Label:
+        return {WC_STATICW, SS_LEFT, 0};
+    case ControlKind::ComboBox:
+        return {WC_COMBOBOXW, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL, 0};
+    case ControlKind::Button:
+        return {WC_BUTTONW, BS_PUSHBUTTON, 0};
+    case ControlKind::Edit:
+        return {WC_EDITW, ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    }
+    return {WC_STATICW, 0, 0};
+}
+
+ControlId FieldControl(jumper::SizeField field) {
+    switch (field) {
+    case jumper::SizeField::MinWidth:
+        return IdEdit1;
+    case jumper::SizeField::MinHeight:
+        return IdEdit2;
+    case jumper::SizeField::MaxWidth:
+        return IdEdit3;
+    case jumper::SizeField::MaxHeight:
+        return IdEdit4;
+    }
+    return IdEdit1;
+}
+
+std::wstring ExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+platform::unique_hicon LoadProgramIcon(HINSTANCE instance, int size_metric) {
+    const int size = ::GetSystemMetrics(size_metric);
+    return platform::unique_hicon(static_cast<HICON>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_JUMPER), IMAGE_ICON, size, size, 0)));
+}
+
+}  // namespace
+
+void ShowErrorBox(HWND owner, std::wstring_view message) {
+    ::MessageBoxW(owner, ErrorBoxText(message).c_str(), ApplicationTitle(ExecutablePath()).c_str(),
+                  MB_OK | MB_ICONERROR);
+}
+
+void ComboBoxItems::Clear() {
+    // Emptying the list also empties its edit part; the text shown is kept.
+    const std::wstring text = platform::WindowText(combo_);
+    ::SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
+    ::SetWindowTextW(combo_, text.c_str());
+}
+
+bool ComboBoxItems::Add(std::string_view title) {
+    const int source_length = static_cast<int>(title.size());
+    std::wstring text(
+        static_cast<std::size_t>(
+            ::MultiByteToWideChar(CP_ACP, 0, title.data(), source_length, nullptr, 0)),
+        L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, title.data(), source_length, text.data(),
+                          static_cast<int>(text.size()));
+    return ::SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())) >= 0;
+}
+
+TForm1::TForm1(Key, std::shared_ptr<jumper::PlacementGate> gate) : gate_(std::move(gate)) {}
+
+TForm1::~TForm1() {
+    if (hwnd_) ::DestroyWindow(hwnd_);
+    if (Form1 == this) Form1 = nullptr;
+}
+
+std::unique_ptr<TForm1> TForm1::Create(HINSTANCE instance,
+                                       std::shared_ptr<jumper::PlacementGate> gate) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = &TForm1::WndProc;
+    window_class.hInstance = instance;
+    window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = kClassName;
+    if (!::RegisterClassExW(&window_class)) {
+        throw platform::Exception(L"Unable to register the main window class");
+    }
+
+    auto form = std::make_unique<TForm1>(Key{}, std::move(gate));
+    {
+        const platform::unique_screen_dc screen(::GetDC(nullptr));
+        form->dpi_ = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+    }
+    RECT frame{0, 0, form->Scale(kClientWidth), form->Scale(kClientHeight)};
+    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+
+    Form1 = form.get();
+    if (!::CreateWindowExW(kExStyle, kClassName, kFormCaption, kStyle, left, top, width, height,
+                           nullptr, nullptr, instance, form.get())) {
+        throw platform::Exception(L"Unable to create the main window");
+    }
+    return form;
+}
+
+LRESULT CALLBACK TForm1::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* const self =
+            static_cast<TForm1*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* const self = reinterpret_cast<TForm1*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return ::DefWindowProcW(hwnd, message, wparam, lparam);
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        return ::DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+
+    // No error crosses the window procedure: it abandons its handler and is shown.
+    try {
+        return self->HandleMessage(message, wparam, lparam);
+    } catch (const platform::Exception& error) {
+        ShowErrorBox(hwnd, error.Message());
+    } catch (const std::bad_alloc&) {
+        ShowErrorBox(hwnd, L"Out of memory");
+    } catch (...) {
+        ShowErrorBox(hwnd, L"Unexpected error");
+    }
+    return 0;
+}
+
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (ui_thread_ && message == platform::WindowUiThread::Message()) {
+        return ui_thread_->Deliver(lparam);
+    }
+    switch (message) {
+    case WM_CREATE:
+        ui_thread_ = std::make_shared<platform::WindowUiThread>(hwnd_);
+        jump_control_.emplace(*this, desktop_, ui_thread_, gate_);
+        CreateControls();
+        FormCreate();
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == IdButton1) Button1Click();
+        if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == IdButton2) Button2Click();
+        return 0;
+    case WM_ACTIVATE:
+        // Focus returns to the control that had it, as in a dialog.
+        if (LOWORD(wparam) == WA_INACTIVE) {
+            const HWND focus = ::GetFocus();
+            if (focus && ::IsChild(hwnd_, focus)) focus_ = focus;
+        } else {
+            ::SetFocus(focus_ && ::IsWindow(focus_) ? focus_ : Control(IdComboBox1));
+        }
+        return 0;
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        return ::DefWindowProcW(hwnd_, message, wparam, lparam);
+    }
+}
+
+void TForm1::CreateControls() {
+    const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+    font_.reset(::CreateFontW(Scale(kFontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kFontFace));
+    icon_large_ = LoadProgramIcon(instance, SM_CXICON);
+    icon_small_ = LoadProgramIcon(instance, SM_CXSMICON);
+    ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_large_.get()));
+    ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_small_.get()));
+
+    for (const ControlSpec& spec : kControls) {
+        const ControlClass control_class = ClassOf(spec.kind);
+        DWORD style = WS_CHILD | WS_VISIBLE | control_class.style;
+        if (spec.tab_order != kNoTabStop) style |= WS_TABSTOP;
+        const HWND control = ::CreateWindowExW(
+            control_class.ex_style, control_class.name, spec.text, style, Scale(spec.left),
+            Scale(spec.top), Scale(spec.width), Scale(spec.height), hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+        if (!control) throw platform::Exception(L"Unable to create the control " +
+                                                std::wstring(spec.name));
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    }
+
+    // Focus moves through the children in z-order: lay them out in rising tab order.
+    std::vector<ControlSpec> by_tab_order;
+    std::copy_if(std::begin(kControls), std::end(kControls), std::back_inserter(by_tab_order),
+                 [](const ControlSpec& spec) { return spec.tab_order != kNoTabStop; });
+    std::sort(by_tab_order.begin(), by_tab_order.end(),
+              [](const ControlSpec& a, const ControlSpec& b) { return a.tab_order > b.tab_order; });
+    for (const ControlSpec& spec : by_tab_order) {
+        ::SetWindowPos(Control(spec.id), HWND_TOP, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+
+    const HWND combo = Control(IdComboBox1);
+    combo_items_.Attach(combo);
+    ::SendMessageW(combo, CB_SETMINVISIBLE, kDropDownCount, 0);
+    COMBOBOXINFO combo_info{};
+    combo_info.cbSize = sizeof(combo_info);
+    if (::GetComboBoxInfo(combo, &combo_info) && combo_info.hwndItem) {
+        ::SetWindowSubclass(combo_info.hwndItem, &TForm1::ComboEditProc, 0,
+                            reinterpret_cast<DWORD_PTR>(this));
+    }
+}
+
+LRESULT CALLBACK TForm1::ComboEditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                       UINT_PTR, DWORD_PTR self) {
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, &TForm1::ComboEditProc, 0);
+    const LRESULT result = ::DefSubclassProc(hwnd, message, wparam, lparam);
+    // A typed character completes the title; Backspace (and Delete, which types none) do not.
+    if (message == WM_CHAR && wparam >= L' ' && wparam != 0x7F) {
+        reinterpret_cast<TForm1*>(self)->ComboBox1AutoComplete();
+    }
+    return result;
+}
+
+void TForm1::ComboBox1AutoComplete() {
+    const HWND combo = Control(IdComboBox1);
+    const std::wstring typed = platform::WindowText(combo);
+    DWORD start = 0;
+    DWORD end = 0;
+    ::SendMessageW(combo, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start),
+                   reinterpret_cast<LPARAM>(&end));
+    if (typed.empty() || end != typed.size()) return;  // only when typing at the end
+
+    const LRESULT found = ::SendMessageW(combo, CB_FINDSTRING, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(typed.c_str()));
+    if (found == CB_ERR) return;
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+    // The completed part stays selected, so that typing on replaces it.
+    ::SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(typed.size(), -1));
+}
+
+void TForm1::FormCreate() {
+    catalogue::CreateEntries();
+    catalogue::win_ptr = 0;
+    catalogue::refreshwindows(*desktop_, combo_items_);
+}
+
+void TForm1::Button1Click() { catalogue::refreshwindows(*desktop_, combo_items_); }
+
+void TForm1::Button2Click() { jump_control_->Button2Click(); }
+
+std::wstring TForm1::ButtonCaption() { return platform::WindowText(Control(IdButton2)); }
+
+void TForm1::SetButtonCaption(std::wstring_view caption) {
+    ::SetWindowTextW(Control(IdButton2), std::wstring(caption).c_str());
+}
+
+std::wstring TForm1::FieldText(jumper::SizeField field) {
+    return platform::WindowText(Control(FieldControl(field)));
+}
+
+int TForm1::SelectedIndex() {
+    return static_cast<int>(::SendMessageW(Control(IdComboBox1), CB_GETCURSEL, 0, 0));
+}
+
+}  // namespace ui

@@ -1,0 +1,64 @@
+// The main window's description: its client size and its twelve controls, in the order the
+// window creates them. Positions are in pixels at 96 dpi.
+#pragma once
+
+namespace ui {
+
+inline constexpr int kClientWidth = 430;
+inline constexpr int kClientHeight = 132;
+inline constexpr int kFontHeight = -11;  // Tahoma 8 pt at 96 dpi
+inline constexpr const wchar_t* kFontFace = L"Tahoma";
+inline constexpr const wchar_t* kFormCaption = L"Window Jumper";
+inline constexpr int kDropDownCount = 8;  // items the open list shows at once
+
+enum class ControlKind { Label, ComboBox, Button, Edit };
+
+// Control identifiers; a test driver finds the controls by them.
+enum ControlId : int {
+    IdLabel1 = 101,
+    IdLabel2,
+    IdLabel3,
+    IdLabel4,
+    IdLabel5,
+    IdComboBox1 = 201,
+    IdButton1,
+    IdButton2,
+    IdEdit1,
+    IdEdit2,
+    IdEdit3,
+    IdEdit4,
+};
+
+inline constexpr int kNoTabStop = -1;
+
+struct ControlSpec {
+    ControlKind kind;
+    const wchar_t* name;
+    ControlId id;
+    int left;
+    int top;
+    int width;
+    int height;
+    const wchar_t* text;
+    int tab_order;
+};
+
+// clang-format off
+inline constexpr ControlSpec kControls[] = {
+    // kind                  name           id           left  top  width height text           tab order
+    {ControlKind::Label,    L"Label1",    IdLabel1,     12,   38,   51,   13, L"Min Width:",  kNoTabStop},
+    {ControlKind::Label,    L"Label2",    IdLabel2,      9,   65,   54,   13, L"Min Height:", kNoTabStop},
+    {ControlKind::Label,    L"Label3",    IdLabel3,     21,   10,   42,   13, L"Window:",     kNoTabStop},
+    {ControlKind::Label,    L"Label4",    IdLabel4,    188,   38,   55,   13, L"Max Width:",  kNoTabStop},
+    {ControlKind::Label,    L"Label5",    IdLabel5,    185,   65,   58,   13, L"Max Height:", kNoTabStop},
+    {ControlKind::ComboBox, L"ComboBox1", IdComboBox1,  69,    8,  267,   21, L"",            0},
+    {ControlKind::Button,   L"Button1",   IdButton1,   342,    8,   85,   25, L"Refresh",     1},
+    {ControlKind::Button,   L"Button2",   IdButton2,    69,   89,  268,   25, L"Random",      2},
+    {ControlKind::Edit,     L"Edit1",     IdEdit1,      69,   35,   87,   21, L"100",         3},
+    {ControlKind::Edit,     L"Edit2",     IdEdit2,      69,   62,   87,   21, L"100",         4},
+    {ControlKind::Edit,     L"Edit3",     IdEdit3,     249,   35,   87,   21, L"300",         5},
+    {ControlKind::Edit,     L"Edit4",     IdEdit4,     249,   62,   87,   21, L"300",         6},
+};
+// clang-format on
+
+}  // namespace ui
