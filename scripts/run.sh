@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds jumper.exe and runs it under Wine. On a machine with no display it runs on a
+# virtual one, saves a screenshot to build/screenshot.png and closes the program again.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" >/dev/null
+headless=0
+[[ -z ${DISPLAY:-} ]] && headless=1
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+trap jumper_stop_wine EXIT
+
+if ((headless == 0)); then
+  wine "$root/build/win/jumper.exe"
+  exit 0
+fi
+wine "$root/build/win/jumper.exe" &
+program=$!
+sleep 4
+import -window root "$root/build/screenshot.png"
+echo "No display: the program ran on a virtual one; screenshot in build/screenshot.png"
+kill "$program" 2>/dev/null || true
