@@ -33,6 +33,8 @@ public:
     virtual bool IsWindowVisible(WindowHandle window) = 0;
 
     // Jump worker.
+    // Whether the window's thread is not answering, so that the plain placement calls would
+    // block: the asynchronous forms are used for it instead.
     virtual bool IsHungAppWindow(WindowHandle window) = 0;
     virtual void ShowWindow(WindowHandle window, int command) = 0;
     virtual void ShowWindowAsync(WindowHandle window, int command) = 0;

@@ -4,6 +4,13 @@
 
 namespace platform {
 
+namespace {
+
+// How long a target may take to answer before it is placed with the asynchronous calls.
+constexpr UINT kAnswerTimeoutMs = 500;
+
+}  // namespace
+
 static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL);
 static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpAsyncWindowPos == SWP_ASYNCWINDOWPOS);
 static_assert(kSmCxScreen == SM_CXSCREEN && kSmCyScreen == SM_CYSCREEN);
@@ -37,7 +44,16 @@ bool Win32Desktop::IsWindowVisible(WindowHandle window) {
 }
 
 bool Win32Desktop::IsHungAppWindow(WindowHandle window) {
-    return ::IsHungAppWindow(HwndOf(window)) != FALSE;
+    const HWND hwnd = HwndOf(window);
+    if (::IsHungAppWindow(hwnd)) return true;
+    // The window system calls a window hung only after five seconds without a message; a
+    // target that has just stopped answering would block the placement calls until then.
+    DWORD_PTR result = 0;
+    if (::SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT,
+                              kAnswerTimeoutMs, &result)) {
+        return false;
+    }
+    return ::GetLastError() == ERROR_TIMEOUT;
 }
 
 void Win32Desktop::ShowWindow(WindowHandle window, int command) {
