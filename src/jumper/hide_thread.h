@@ -52,7 +52,7 @@ public:
 
     // Raises the run flag and starts the body: the worker counts as running from here, so
     // neither a second start nor a stop that comes before the body begins is lost.
-    void Resume();
+    void Resume() override;
 
     // The synchronised refresh: draws the next size and reports the run state.
     void CheckAnswer();

@@ -21,7 +21,7 @@ public:
 
     // Starts the body on a new thread; once started, changes nothing and reports nothing.
     // Raises "Thread creation error: ..." when the system cannot make the thread.
-    void Resume();
+    virtual void Resume();
     bool Started() const noexcept { return started_; }
 
 protected:
