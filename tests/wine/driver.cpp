@@ -1,0 +1,497 @@
+#include "driver.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "ui/form1_layout.h"  // the control identifiers only
+
+namespace driver {
+
+// ---- Checks -------------------------------------------------------------------------------
+
+namespace {
+
+int passed = 0;
+int failed = 0;
+
+}  // namespace
+
+bool Check(bool ok, const char* expression, const char* file, int line) {
+    return Check(ok, expression, std::string(), file, line);
+}
+
+bool Check(bool ok, const char* expression, const std::string& detail, const char* file,
+           int line) {
+    if (ok) {
+        ++passed;
+        return true;
+    }
+    ++failed;
+    std::printf("%s:%d: FAILED: %s%s%s\n", file, line, expression, detail.empty() ? "" : ": ",
+                detail.c_str());
+    std::fflush(stdout);
+    return false;
+}
+
+int Report() {
+    std::printf("%d passed, %d failed\n", passed, failed);
+    std::fflush(stdout);
+    return failed == 0 && passed > 0 ? 0 : 1;
+}
+
+void Section(const char* name) {
+    std::printf("-- %s\n", name);
+    std::fflush(stdout);
+}
+
+std::string Narrow(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                          size, nullptr, nullptr);
+    return result;
+}
+
+std::string Describe(const std::wstring& value) { return Describe(Narrow(value)); }
+std::string Describe(const std::string& value) {
+    std::string quoted;
+    quoted.reserve(value.size() + 2);
+    quoted.push_back('"');
+    quoted.append(value);
+    quoted.push_back('"');
+    return quoted;
+}
+std::string Describe(const wchar_t* value) { return Describe(std::wstring(value)); }
+std::string Describe(const char* value) { return Describe(std::string(value)); }
+
+// ---- Waiting and time ---------------------------------------------------------------------
+
+double MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeout_ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (condition()) return true;
+        if (Clock::now() >= deadline) return false;
+        ::Sleep(10);
+    }
+}
+
+// ---- Windows of any process ---------------------------------------------------------------
+
+std::wstring WindowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) {
+        return {};
+    }
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                          SMTO_ABORTIFHUNG, 5000, &copied);
+    text.resize(std::wcslen(text.c_str()));
+    return text;
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(window, name, 256);
+    return name;
+}
+
+RECT ClientRect(HWND window) {
+    RECT rect{};
+    ::GetClientRect(window, &rect);
+    return rect;
+}
+
+RECT WindowRect(HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT RectInParent(HWND child) {
+    RECT rect = WindowRect(child);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+int Width(const RECT& rect) { return rect.right - rect.left; }
+int Height(const RECT& rect) { return rect.bottom - rect.top; }
+
+std::vector<HWND> TopLevelWindows(DWORD process_id) {
+    struct Context {
+        DWORD process_id;
+        std::vector<HWND> windows;
+    } context{process_id, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& found = *reinterpret_cast<Context*>(param);
+            DWORD owner_process = 0;
+            ::GetWindowThreadProcessId(window, &owner_process);
+            if (found.process_id == 0 || owner_process == found.process_id) {
+                found.windows.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+    return context.windows;
+}
+
+void Click(HWND button) { ::SendMessageW(button, BM_CLICK, 0, 0); }
+
+void PostClick(HWND button) { ::PostMessageW(button, BM_CLICK, 0, 0); }
+
+void TypeChars(HWND window, std::wstring_view text) {
+    for (const wchar_t c : text) ::SendMessageW(window, WM_CHAR, c, 1);
+}
+
+void SetText(HWND window, std::wstring_view text) {
+    const std::wstring copy(text);
+    ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.c_str()));
+}
+
+namespace {
+
+INPUT KeyInput(WORD virtual_key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtual_key;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+bool Send(std::vector<INPUT>& inputs) {
+    const UINT sent = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    ::Sleep(50);  // let the target's thread take the input from its queue
+    return sent == inputs.size();
+}
+
+}  // namespace
+
+bool PressKey(WORD virtual_key, bool shift) {
+    std::vector<INPUT> inputs;
+    if (shift) inputs.push_back(KeyInput(VK_SHIFT, false));
+    inputs.push_back(KeyInput(virtual_key, false));
+    inputs.push_back(KeyInput(virtual_key, true));
+    if (shift) inputs.push_back(KeyInput(VK_SHIFT, true));
+    return Send(inputs);
+}
+
+bool TypeText(std::wstring_view text) {
+    std::vector<INPUT> inputs;
+    for (const wchar_t c : text) {
+        for (const bool up : {false, true}) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = c;
+            input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+            inputs.push_back(input);
+        }
+    }
+    return Send(inputs);
+}
+
+bool MakeForeground(HWND window) {
+    return WaitFor(
+        [&] {
+            if (::GetForegroundWindow() == window) return true;
+            ::SetForegroundWindow(window);
+            return false;
+        },
+        3000);
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+HWND ForegroundWindow() { return ::GetForegroundWindow(); }
+
+int ComboCount(HWND combo) { return static_cast<int>(::SendMessageW(combo, CB_GETCOUNT, 0, 0)); }
+
+int ComboSelection(HWND combo) {
+    return static_cast<int>(::SendMessageW(combo, CB_GETCURSEL, 0, 0));
+}
+
+std::wstring ComboItem(HWND combo, int index) {
+    const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(text.data()));
+    text.resize(std::wcslen(text.c_str()));
+    return text;
+}
+
+std::vector<std::wstring> ComboItems(HWND combo) {
+    std::vector<std::wstring> items;
+    const int count = ComboCount(combo);
+    for (int i = 0; i < count; ++i) items.push_back(ComboItem(combo, i));
+    return items;
+}
+
+HWND ComboEdit(HWND combo) { return ::FindWindowExW(combo, nullptr, L"Edit", nullptr); }
+
+Selection EditSelection(HWND window) {
+    // The packed result, so that no pointer has to cross into the other process.
+    const UINT message = ClassName(window) == L"ComboBox" ? CB_GETEDITSEL : EM_GETSEL;
+    const auto packed = static_cast<DWORD>(::SendMessageW(window, message, 0, 0));
+    return {LOWORD(packed), HIWORD(packed)};
+}
+
+bool Responds(HWND window, UINT timeout_ms) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result) !=
+           0;
+}
+
+// ---- The error message box ----------------------------------------------------------------
+
+namespace {
+
+HWND FindDialog(DWORD thread_id) {
+    for (const HWND window : TopLevelWindows()) {
+        if (::GetWindowThreadProcessId(window, nullptr) == thread_id &&
+            ClassName(window) == L"#32770" && ::IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD thread_id, DWORD timeout_ms) {
+    HWND dialog = nullptr;
+    if (!WaitFor([&] { return (dialog = FindDialog(thread_id)) != nullptr; }, timeout_ms)) {
+        return std::nullopt;
+    }
+    MessageBoxInfo box;
+    box.window = dialog;
+    box.owner = ::GetWindow(dialog, GW_OWNER);
+    box.title = WindowText(dialog);
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(child)) continue;
+        const std::wstring name = ClassName(child);
+        const auto style = static_cast<DWORD>(::GetWindowLongPtrW(child, GWL_STYLE));
+        if (name == L"Button") {
+            box.buttons.push_back(WindowText(child));
+        } else if (name == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
+            box.has_icon = true;
+        } else if (name == L"Static") {
+            const std::wstring text = WindowText(child);
+            if (!text.empty()) box.text = text;
+        }
+    }
+    return box;
+}
+
+bool DismissMessageBox(const MessageBoxInfo& box, DWORD timeout_ms) {
+    HWND button = ::GetDlgItem(box.window, IDOK);
+    if (!button) button = ::FindWindowExW(box.window, nullptr, L"Button", nullptr);
+    ::PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+    return WaitFor([&] { return !::IsWindow(box.window); }, timeout_ms);
+}
+
+// ---- The program under test ---------------------------------------------------------------
+
+std::wstring WindowsPath(const std::string& path) {
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
+                                           nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(),
+                          size);
+    for (wchar_t& c : wide) {
+        if (c == L'/') c = L'\\';
+    }
+    if (!wide.empty() && wide[0] == L'\\') wide = L"Z:" + wide;
+    return wide;
+}
+
+bool Program::Start(const std::wstring& executable) {
+    std::wstring command_line = L"\"" + executable + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    started_ = Clock::now();
+    if (!::CreateProcessW(executable.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &info)) {
+        std::printf("CreateProcess failed for %s: error %lu\n", Narrow(executable).c_str(),
+                    ::GetLastError());
+        return false;
+    }
+    process_.reset(info.hProcess);
+    thread_.reset(info.hThread);
+    process_id_ = info.dwProcessId;
+    return true;
+}
+
+bool Program::WaitForMainWindow(int min_items, DWORD timeout_ms) {
+    const bool shown = WaitFor(
+        [&] {
+            if (!Running()) return true;
+            for (const HWND window : TopLevelWindows(process_id_)) {
+                if (ClassName(window) != L"TForm1" || !::IsWindowVisible(window)) continue;
+                const HWND combo = ::GetDlgItem(window, ui::IdComboBox1);
+                if (combo && ComboCount(combo) >= min_items) {
+                    window_ = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout_ms);
+    if (!shown || !window_) return false;
+    startup_ms_ = MillisecondsSince(started_);
+    ui_thread_id_ = ::GetWindowThreadProcessId(window_, nullptr);
+    return true;
+}
+
+bool Program::Running() const {
+    return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+void Program::Close() const {
+    if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+std::optional<DWORD> Program::WaitForExit(DWORD timeout_ms) const {
+    if (!process_ || ::WaitForSingleObject(process_.get(), timeout_ms) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+void Program::Kill() {
+    if (Running()) {
+        ::TerminateProcess(process_.get(), 99);
+        ::WaitForSingleObject(process_.get(), 5000);
+    }
+}
+
+Program::~Program() { Kill(); }
+
+// ---- Target windows of the driver's own ---------------------------------------------------
+
+namespace {
+
+constexpr wchar_t kTargetClass[] = L"JumperTestTarget";
+constexpr UINT kRunMessage = WM_APP + 1;
+
+}  // namespace
+
+TargetWindows::TargetWindows() : ready_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = &TargetWindows::Proc;
+    window_class.hInstance = ::GetModuleHandleW(nullptr);
+    window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    window_class.lpszClassName = kTargetClass;
+    ::RegisterClassExW(&window_class);  // fails harmlessly when a second instance registers it
+    thread_ = std::thread([this] { Loop(); });
+    ::WaitForSingleObject(ready_.get(), INFINITE);
+}
+
+TargetWindows::~TargetWindows() {
+    DestroyAll();
+    ::PostMessageW(control_, WM_CLOSE, 0, 0);
+    thread_.join();
+}
+
+LRESULT CALLBACK TargetWindows::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == kRunMessage) {
+        (*reinterpret_cast<const std::function<void()>*>(lparam))();
+        return 0;
+    }
+    if (message == WM_CLOSE && ::GetParent(window) == HWND_MESSAGE) {
+        ::DestroyWindow(window);
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wparam, lparam);
+}
+
+void TargetWindows::Loop() {
+    control_ = ::CreateWindowExW(0, kTargetClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    ::SetEvent(ready_.get());
+    MSG message{};
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+void TargetWindows::Run(const std::function<void()>& work) {
+    ::SendMessageW(control_, kRunMessage, 0, reinterpret_cast<LPARAM>(&work));
+}
+
+HWND TargetWindows::Create(const std::wstring& title, bool visible) {
+    HWND window = nullptr;
+    Run([&] {
+        window = ::CreateWindowExW(WS_EX_NOACTIVATE, kTargetClass, title.c_str(),
+                                   WS_OVERLAPPEDWINDOW, 20, 20, 200, 120, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+        if (window && visible) {
+            ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
+                           SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+        }
+    });
+    if (window) windows_.push_back(window);
+    return window;
+}
+
+std::vector<HWND> TargetWindows::CreateMany(const std::wstring& prefix, int count, int first) {
+    std::vector<HWND> created;
+    created.reserve(static_cast<std::size_t>(count));
+    Run([&] {
+        for (int i = 0; i < count; ++i) {
+            const std::wstring title = prefix + std::to_wstring(first + i);
+            // Small tool windows: no taskbar buttons, no activation, little to paint.
+            const HWND window = ::CreateWindowExW(
+                WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kTargetClass, title.c_str(), WS_POPUP,
+                (i % 30) * 30, (i / 30) % 20 * 30, 24, 24, nullptr, nullptr,
+                ::GetModuleHandleW(nullptr), nullptr);
+            if (!window) break;
+            ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
+                           SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+            created.push_back(window);
+        }
+    });
+    windows_.insert(windows_.end(), created.begin(), created.end());
+    return created;
+}
+
+void TargetWindows::Destroy(HWND window) {
+    Run([&] { ::DestroyWindow(window); });
+    std::erase(windows_, window);
+}
+
+void TargetWindows::DestroyAll() {
+    Run([&] {
+        for (const HWND window : windows_) ::DestroyWindow(window);
+    });
+    windows_.clear();
+}
+
+void TargetWindows::BringToTop(HWND window) {
+    Run([&] {
+        ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+    });
+}
+
+}  // namespace driver
