@@ -1,0 +1,169 @@
+#include "target_window.h"
+
+#include <cstdio>
+
+namespace jumptest {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"JumpTestTarget";
+constexpr UINT kBlockMessage = WM_APP + 40;
+
+void RegisterTargetClass(WNDPROC procedure) {
+    static const bool registered = [procedure] {
+        WNDCLASSEXW window_class{};
+        window_class.cbSize = sizeof(window_class);
+        window_class.lpfnWndProc = procedure;
+        window_class.hInstance = ::GetModuleHandleW(nullptr);
+        window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        window_class.lpszClassName = kClassName;
+        return ::RegisterClassExW(&window_class) != 0;
+    }();
+    (void)registered;
+}
+
+}  // namespace
+
+std::string Describe(const RECT& rect) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%ld,%ld %ldx%ld", rect.left, rect.top,
+                  rect.right - rect.left, rect.bottom - rect.top);
+    return text;
+}
+
+TargetWindow::TargetWindow(Options options) : options_(std::move(options)) {
+    RegisterTargetClass(&TargetWindow::WndProc);
+    ready_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = ::CreateThread(nullptr, 0, &TargetWindow::ThreadMain, this, 0, &thread_id_);
+    ::WaitForSingleObject(ready_, 10000);
+}
+
+TargetWindow::~TargetWindow() {
+    if (hwnd_ && ::IsWindow(hwnd_)) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    ::PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
+    // A thread that has been told to block may still be sleeping: it is not waited for long.
+    if (::WaitForSingleObject(thread_, 20000) == WAIT_OBJECT_0) {
+        ::CloseHandle(thread_);
+        ::CloseHandle(ready_);
+    }
+}
+
+DWORD WINAPI TargetWindow::ThreadMain(void* param) {
+    auto* const self = static_cast<TargetWindow*>(param);
+    // Its normal rectangle lies well outside every size the tests allow, so a placement
+    // that did not happen cannot pass for one.
+    const HWND hwnd = ::CreateWindowExW(0, kClassName, self->options_.title.c_str(),
+                                        WS_OVERLAPPEDWINDOW, 20, 20, 60, 40, nullptr, nullptr,
+                                        ::GetModuleHandleW(nullptr), self);
+    self->hwnd_ = hwnd;
+    if (hwnd) ::ShowWindow(hwnd, self->options_.minimised ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
+    ::SetEvent(self->ready_);
+    if (!hwnd) return 1;
+
+    MSG message{};
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK TargetWindow::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        ::SetWindowLongPtrW(
+            hwnd, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
+    }
+    auto* const self = reinterpret_cast<TargetWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return ::DefWindowProcW(hwnd, message, wparam, lparam);
+
+    switch (message) {
+    case WM_GETMINMAXINFO: {
+        // No frame limits: the window takes exactly the size it is given.
+        auto* const info = reinterpret_cast<MINMAXINFO*>(lparam);
+        info->ptMinTrackSize = {1, 1};
+        info->ptMaxTrackSize = {100000, 100000};
+        return 0;
+    }
+    case WM_SHOWWINDOW: {
+        WindowEvent event;
+        event.message = message;
+        event.shown = wparam != 0;
+        event.visible = ::IsWindowVisible(hwnd) != FALSE;
+        event.iconic = ::IsIconic(hwnd) != FALSE;
+        self->Record(event);
+        break;
+    }
+    case WM_WINDOWPOSCHANGED: {
+        const auto* const pos = reinterpret_cast<const WINDOWPOS*>(lparam);
+        WindowEvent event;
+        event.message = message;
+        event.flags = pos->flags;
+        event.rect = {pos->x, pos->y, pos->x + pos->cx, pos->y + pos->cy};
+        event.visible = ::IsWindowVisible(hwnd) != FALSE;
+        event.iconic = ::IsIconic(hwnd) != FALSE;
+        self->Record(event);
+        if ((pos->flags & SWP_HIDEWINDOW) && self->options_.on_hide) self->options_.on_hide();
+        break;
+    }
+    case kBlockMessage:
+        ::Sleep(static_cast<DWORD>(wparam));
+        return 0;
+    case WM_CLOSE:
+        ::DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void TargetWindow::Record(const WindowEvent& event) {
+    WindowEvent stamped = event;
+    stamped.time = Clock::now();
+    {
+        const std::lock_guard lock(mutex_);
+        events_.push_back(stamped);
+    }
+    changed_.notify_all();
+}
+
+std::vector<WindowEvent> TargetWindow::Events() const {
+    const std::lock_guard lock(mutex_);
+    return events_;
+}
+
+std::vector<WindowEvent> TargetWindow::EventsSince(Clock::time_point since) const {
+    const std::lock_guard lock(mutex_);
+    std::vector<WindowEvent> later;
+    for (const WindowEvent& event : events_) {
+        if (event.time > since) later.push_back(event);
+    }
+    return later;
+}
+
+std::size_t TargetWindow::EventCount() const {
+    const std::lock_guard lock(mutex_);
+    return events_.size();
+}
+
+bool TargetWindow::WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return events_.size() >= count; });
+}
+
+void TargetWindow::Close() {
+    if (!hwnd_) return;
+    ::SendMessageTimeoutW(hwnd_, WM_CLOSE, 0, 0, SMTO_NORMAL, 10000, nullptr);
+    ::WaitForSingleObject(thread_, 10000);
+}
+
+void TargetWindow::Block(std::chrono::milliseconds time) {
+    ::PostMessageW(hwnd_, kBlockMessage, static_cast<WPARAM>(time.count()), 0);
+}
+
+}  // namespace jumptest

@@ -1,0 +1,88 @@
+// A target window for the jump tests: a plain top-level window on a thread of its own that
+// pumps messages and records every show, hide, move and resize it is given.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "report.h"
+
+namespace jumptest {
+
+struct WindowEvent {
+    Clock::time_point time;
+    UINT message = 0;    // WM_SHOWWINDOW or WM_WINDOWPOSCHANGED
+    bool shown = false;  // WM_SHOWWINDOW: shown (true) or hidden
+    UINT flags = 0;      // WM_WINDOWPOSCHANGED: the WINDOWPOS flags
+    RECT rect{};         // WM_WINDOWPOSCHANGED: the new window rectangle
+    bool visible = false;  // IsWindowVisible as the message is handled
+    bool iconic = false;
+
+    bool IsHide() const {
+        return (message == WM_SHOWWINDOW && !shown) ||
+               (message == WM_WINDOWPOSCHANGED && (flags & SWP_HIDEWINDOW) != 0);
+    }
+    bool IsShow() const {
+        return (message == WM_SHOWWINDOW && shown) ||
+               (message == WM_WINDOWPOSCHANGED && (flags & SWP_SHOWWINDOW) != 0);
+    }
+    bool IsMoveOrSize() const {
+        return message == WM_WINDOWPOSCHANGED &&
+               (flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE);
+    }
+};
+
+class TargetWindow {
+public:
+    struct Options {
+        std::wstring title;
+        bool minimised = false;
+        // Runs on the window's thread when it is hidden, before the hide returns.
+        std::function<void()> on_hide;
+    };
+
+    explicit TargetWindow(Options options);
+    ~TargetWindow();
+    TargetWindow(const TargetWindow&) = delete;
+    TargetWindow& operator=(const TargetWindow&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    DWORD ThreadId() const { return thread_id_; }
+    std::wstring Title() const { return options_.title; }
+
+    std::vector<WindowEvent> Events() const;
+    std::vector<WindowEvent> EventsSince(Clock::time_point since) const;
+    std::size_t EventCount() const;
+    // Waits until at least count events are recorded; false on timeout.
+    bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const;
+
+    // Destroys the window (WM_CLOSE on its own thread) and waits for it to be gone.
+    void Close();
+    // The window's thread stops pumping messages for the given time.
+    void Block(std::chrono::milliseconds time);
+
+private:
+    static DWORD WINAPI ThreadMain(void* self);
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    void Record(const WindowEvent& event);
+
+    Options options_;
+    HWND hwnd_ = nullptr;
+    DWORD thread_id_ = 0;
+    HANDLE thread_ = nullptr;
+    HANDLE ready_ = nullptr;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::vector<WindowEvent> events_;
+};
+
+// Formats a rectangle as "x,y wxh".
+std::string Describe(const RECT& rect);
+
+}  // namespace jumptest
