@@ -1,0 +1,255 @@
+#include "jumper/hide_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fakes.h"
+#include "jumper/random.h"
+
+namespace {
+
+using fakes::FieldEvent;
+using fakes::Lcg;
+using fakes::MetricEvent;
+using fakes::PosEvent;
+using fakes::ShowEvent;
+using fakes::SleepEvent;
+using fakes::StateEvent;
+using jumper::SizeField;
+using Log = std::vector<std::string>;
+
+constexpr platform::WindowHandle kTarget = 0x1234;
+constexpr unsigned kShow = platform::kSwpShowWindow;
+constexpr unsigned kShowAsync = platform::kSwpShowWindow | platform::kSwpAsyncWindowPos;
+
+// The four field reads of one refresh, Max before Min, width before height.
+const Log kRefreshReads = {FieldEvent(SizeField::MaxWidth), FieldEvent(SizeField::MinWidth),
+                           FieldEvent(SizeField::MaxHeight), FieldEvent(SizeField::MinHeight)};
+
+void Append(Log& log, const Log& more) { log.insert(log.end(), more.begin(), more.end()); }
+
+class HideThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        desktop->SetScreen(1024, 768);
+        desktop->AddWindow(kTarget, "Target window");
+    }
+    void TearDown() override {
+        if (worker) {
+            worker->runningthread = false;
+            desktop->ReleaseAll();
+            EXPECT_TRUE(ui->PumpUntil([&] { return fakes::Released(worker, 1); }))
+                << "the worker did not end";
+        }
+        ui->Close();
+    }
+
+    void Start(platform::WindowHandle target, std::uint32_t width, std::uint32_t height) {
+        worker = std::make_shared<jumper::THideThread>(desktop, ui, host, gate);
+        worker->activewindow = target;
+        worker->wdth = width;
+        worker->hght = height;
+        worker->Resume();
+    }
+    bool PumpUntilSleeps(std::size_t count) {
+        return ui->PumpUntil([&] { return desktop->SleepsEntered() >= count; });
+    }
+    bool PumpUntilEnded() {
+        return ui->PumpUntil([&] { return fakes::Released(worker, 1); });
+    }
+
+    std::shared_ptr<fakes::World> world = std::make_shared<fakes::World>();
+    std::shared_ptr<fakes::SimDesktop> desktop = std::make_shared<fakes::SimDesktop>(world);
+    std::shared_ptr<fakes::PumpUi> ui = std::make_shared<fakes::PumpUi>(world);
+    std::shared_ptr<jumper::PlacementGate> gate = std::make_shared<jumper::PlacementGate>();
+    fakes::RecordingHost host{*world};  // fields: width 100..300, height 400..700
+    std::shared_ptr<jumper::THideThread> worker;
+};
+
+// Draws in a cycle: y, x, width, height, pause, twice; the screen size is read for each draw.
+TEST_F(HideThreadTest, OneCycleMakesItsCallsAndDrawsInOrder) {
+    constexpr std::uint32_t kSeed = 20240601;
+    jumper::RandSeed = kSeed;
+    Lcg model{kSeed};
+    desktop->HoldSleeps();
+    Start(kTarget, 150, 250);
+
+    ASSERT_TRUE(PumpUntilSleeps(1));
+    Log expected = {ShowEvent(kTarget, platform::kSwShowNormal), MetricEvent(platform::kSmCyScreen),
+                    MetricEvent(platform::kSmCxScreen)};
+    const int y1 = model.Random(768);
+    const int x1 = model.Random(1024);
+    expected.push_back(PosEvent(kTarget, platform::kHwndTop, x1, y1, 150, 250, kShow));
+    Append(expected, kRefreshReads);
+    const int width1 = model.Range(100, 300);
+    const int height1 = model.Range(400, 700);
+    expected.push_back(StateEvent(true));
+    expected.push_back(SleepEvent(static_cast<std::uint32_t>(model.Random(5000))));
+    EXPECT_EQ(world->Log(), expected);
+    EXPECT_EQ(jumper::RandSeed.load(), model.state);
+    EXPECT_EQ(worker->wdth.load(), static_cast<std::uint32_t>(width1));
+    EXPECT_EQ(worker->hght.load(), static_cast<std::uint32_t>(height1));
+
+    // The second half-cycle hides and shows again, on a screen that has changed meanwhile,
+    // with the size the refresh drew.
+    desktop->SetScreen(640, 480);
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(PumpUntilSleeps(2));
+    Append(expected, {ShowEvent(kTarget, platform::kSwHide), MetricEvent(platform::kSmCyScreen),
+                      MetricEvent(platform::kSmCxScreen)});
+    const int y2 = model.Random(480);
+    const int x2 = model.Random(640);
+    expected.push_back(PosEvent(kTarget, platform::kHwndTop, x2, y2, width1, height1, kShow));
+    Append(expected, kRefreshReads);
+    model.Range(100, 300);
+    model.Range(400, 700);
+    expected.push_back(StateEvent(true));
+    expected.push_back(SleepEvent(static_cast<std::uint32_t>(model.Random(5000))));
+    EXPECT_EQ(world->Log(), expected);
+
+    // Stopped in the second pause: no further cycle, one last refresh, then the end.
+    worker->runningthread = false;
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(PumpUntilEnded());
+    Append(expected, kRefreshReads);
+    model.Range(100, 300);
+    model.Range(400, 700);
+    Append(expected, {StateEvent(false), "ended"});
+    EXPECT_EQ(world->Log(), expected);
+    EXPECT_EQ(jumper::RandSeed.load(), model.state);
+    for (const auto* reporter : host.reporters) EXPECT_EQ(reporter, worker.get());
+}
+
+TEST_F(HideThreadTest, StopInTheFirstPauseStillRunsTheSecondHalfCycle) {
+    desktop->HoldSleeps();
+    Start(kTarget, 150, 250);
+    ASSERT_TRUE(PumpUntilSleeps(1));
+    worker->runningthread = false;
+    desktop->ReleaseAll();
+    ASSERT_TRUE(PumpUntilEnded());
+    const auto placements = desktop->Placements();
+    ASSERT_EQ(placements.size(), 2u);
+    EXPECT_EQ(world->Events({"show", "state", "ended"}),
+              (Log{ShowEvent(kTarget, platform::kSwShowNormal), StateEvent(true),
+                   ShowEvent(kTarget, platform::kSwHide), StateEvent(false), StateEvent(false),
+                   "ended"}));
+    EXPECT_EQ(desktop->SleepsEntered(), 2u);
+}
+
+TEST_F(HideThreadTest, WithoutATargetOnlyRefreshesAndPauses) {
+    constexpr std::uint32_t kSeed = 777;
+    jumper::RandSeed = kSeed;
+    Lcg model{kSeed};
+    desktop->HoldSleeps();
+    Start(0, 150, 250);
+    ASSERT_TRUE(PumpUntilSleeps(1));
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(PumpUntilSleeps(2));
+    Log expected;
+    for (int half = 0; half < 2; ++half) {
+        Append(expected, kRefreshReads);
+        model.Range(100, 300);
+        model.Range(400, 700);
+        expected.push_back(StateEvent(true));
+        expected.push_back(SleepEvent(static_cast<std::uint32_t>(model.Random(5000))));
+    }
+    EXPECT_EQ(world->Log(), expected);
+    EXPECT_EQ(jumper::RandSeed.load(), model.state);
+}
+
+TEST_F(HideThreadTest, BadFieldInTheRefreshEndsTheLoopSilently) {
+    constexpr std::uint32_t kSeed = 4;
+    jumper::RandSeed = kSeed;
+    Lcg model{kSeed};
+    host.fields[SizeField::MaxHeight] = L"tall";
+    Start(kTarget, 150, 250);
+    ASSERT_TRUE(PumpUntilEnded());
+    const int y = model.Random(768);
+    const int x = model.Random(1024);
+    // The refresh fails at Max Height, having drawn the width; so does the final one.
+    const Log failing_refresh = {FieldEvent(SizeField::MaxWidth), FieldEvent(SizeField::MinWidth),
+                                 FieldEvent(SizeField::MaxHeight)};
+    Log expected = {ShowEvent(kTarget, platform::kSwShowNormal), MetricEvent(platform::kSmCyScreen),
+                    MetricEvent(platform::kSmCxScreen),
+                    PosEvent(kTarget, platform::kHwndTop, x, y, 150, 250, kShow)};
+    Append(expected, failing_refresh);
+    Append(expected, failing_refresh);
+    expected.push_back("ended");
+    EXPECT_EQ(world->Log(), expected);
+    EXPECT_FALSE(worker->runningthread);
+}
+
+// A refresh that fails once ends the loop; the final refresh then reports the worker stopped.
+TEST_F(HideThreadTest, AfterAnErrorTheFinalRefreshReportsNotRunning) {
+    host.first_reads[SizeField::MinWidth] = {L"100", L""};  // the second refresh fails
+    Start(kTarget, 150, 250);
+    ASSERT_TRUE(PumpUntilEnded());
+    EXPECT_EQ(world->Events({"show", "state", "ended"}),
+              (Log{ShowEvent(kTarget, platform::kSwShowNormal), StateEvent(true),
+                   ShowEvent(kTarget, platform::kSwHide), StateEvent(false), "ended"}));
+    EXPECT_EQ(desktop->SleepsEntered(), 1u);
+    EXPECT_EQ(desktop->Placements().size(), 2u);
+    EXPECT_FALSE(worker->runningthread);
+}
+
+TEST_F(HideThreadTest, HungTargetIsPlacedWithTheAsynchronousCalls) {
+    desktop->HoldSleeps();
+    Start(kTarget, 150, 250);
+    ASSERT_TRUE(PumpUntilSleeps(1));
+    desktop->SetHung(kTarget, true);  // stops answering after the first placement
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(PumpUntilSleeps(2));
+    desktop->SetHung(kTarget, false);
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(PumpUntilSleeps(3));
+    EXPECT_EQ(world->Events({"show"}),
+              (Log{ShowEvent(kTarget, platform::kSwShowNormal),
+                   fakes::ShowAsyncEvent(kTarget, platform::kSwHide),
+                   ShowEvent(kTarget, platform::kSwShowNormal)}));
+    const auto placements = desktop->Placements();
+    ASSERT_EQ(placements.size(), 3u);
+    EXPECT_EQ(placements[0].flags, kShow);
+    EXPECT_EQ(placements[1].flags, kShowAsync);
+    EXPECT_EQ(placements[2].flags, kShow);
+    for (const auto& placement : placements) {
+        EXPECT_EQ(placement.window, kTarget);
+        EXPECT_EQ(placement.insert_after, platform::kHwndTop);
+    }
+}
+
+TEST_F(HideThreadTest, ClosedGateEndsTheLoopWithoutAPlacement) {
+    ASSERT_TRUE(gate->Close(std::chrono::milliseconds(0)));
+    Start(kTarget, 150, 250);
+    ASSERT_TRUE(PumpUntilEnded());
+    Log expected = kRefreshReads;
+    Append(expected, {StateEvent(false), "ended"});
+    EXPECT_EQ(world->Log(), expected);
+}
+
+// Closing while a placement is under way lets that one finish, so the target is shown again,
+// and starts no other.
+TEST_F(HideThreadTest, GateClosingDuringAPlacementLetsItFinish) {
+    desktop->HoldSleeps();
+    Start(kTarget, 150, 250);
+    ASSERT_TRUE(PumpUntilSleeps(1));
+    desktop->Freeze();
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(ui->PumpUntil([&] { return desktop->FrozenWaiters() == 1; }));
+    EXPECT_FALSE(gate->Close(std::chrono::milliseconds(0)));  // the hiding placement is inside
+    desktop->ReleaseAll();
+    ASSERT_TRUE(PumpUntilEnded());
+    EXPECT_TRUE(gate->Close(std::chrono::milliseconds(0)));
+    const Log kinds = world->Events({"show", "pos", "state", "ended"});
+    ASSERT_EQ(kinds.size(), 8u) << ::testing::PrintToString(kinds);
+    EXPECT_EQ(kinds[3], ShowEvent(kTarget, platform::kSwHide));
+    EXPECT_EQ(kinds[4].substr(0, 4), "pos ");
+    EXPECT_EQ(desktop->Placements().back().flags, kShow);
+    EXPECT_EQ(Log(kinds.begin() + 5, kinds.end()),
+              (Log{StateEvent(true), StateEvent(false), "ended"}));
+}
+
+}  // namespace
