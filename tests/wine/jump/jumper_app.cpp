@@ -1,0 +1,105 @@
+#include "jumper_app.h"
+
+#include <tlhelp32.h>
+
+#include "ui/form1_layout.h"  // the control identifiers
+
+namespace jumptest {
+
+int CountThreads(DWORD process_id) {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Thread32First(snapshot, &entry); more;
+         more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == process_id) ++count;
+        entry.dwSize = sizeof(entry);
+    }
+    ::CloseHandle(snapshot);
+    return count;
+}
+
+JumperApp::JumperApp(const std::string& executable) {
+    ready_ = program_.Start(driver::WindowsPath(executable)) &&
+             program_.WaitForMainWindow(1, 30000);
+}
+
+std::wstring JumperApp::Caption() const {
+    return driver::WindowText(program_.Control(ui::IdButton2));
+}
+
+void JumperApp::Refresh() const { driver::Click(program_.Control(ui::IdButton1)); }
+
+bool JumperApp::Select(const std::wstring& title) const {
+    Refresh();
+    const HWND combo = program_.Control(ui::IdComboBox1);
+    const std::vector<std::wstring> items = driver::ComboItems(combo);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i] != title) continue;
+        ::SendMessageW(combo, CB_SETCURSEL, i, 0);
+        ::SendMessageW(program_.Window(), WM_COMMAND,
+                       MAKEWPARAM(ui::IdComboBox1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        return driver::ComboSelection(combo) == static_cast<int>(i);
+    }
+    return false;
+}
+
+void JumperApp::SetFields(std::wstring_view min_width, std::wstring_view min_height,
+                          std::wstring_view max_width, std::wstring_view max_height) const {
+    driver::SetText(program_.Control(ui::IdEdit1), min_width);
+    driver::SetText(program_.Control(ui::IdEdit2), min_height);
+    driver::SetText(program_.Control(ui::IdEdit3), max_width);
+    driver::SetText(program_.Control(ui::IdEdit4), max_height);
+}
+
+void JumperApp::Press() const { driver::Click(program_.Control(ui::IdButton2)); }
+
+std::optional<std::wstring> JumperApp::PressForError() const {
+    driver::PostClick(program_.Control(ui::IdButton2));
+    const auto box = driver::WaitForMessageBox(program_.ThreadId(), 5000);
+    if (!box) return std::nullopt;
+    driver::DismissMessageBox(*box);
+    return box->text;
+}
+
+std::optional<double> JumperApp::WaitForCaption(std::wstring_view caption,
+                                                DWORD timeout_ms) const {
+    const auto start = Clock::now();
+    if (!driver::WaitFor([&] { return Caption() == caption; }, timeout_ms)) return std::nullopt;
+    return Seconds(start, Clock::now());
+}
+
+std::vector<Moved> Placements(const std::vector<WindowEvent>& events) {
+    std::vector<Moved> moved;
+    for (const WindowEvent& event : events) {
+        if (event.IsMoveOrSize() && event.visible && !event.iconic) {
+            moved.push_back({event.time, event.rect});
+        }
+    }
+    return moved;
+}
+
+std::vector<Moved> WaitForPlacements(const TargetWindow& target, Clock::time_point since,
+                                     std::size_t count, DWORD timeout_ms) {
+    std::vector<Moved> moved;
+    driver::WaitFor(
+        [&] {
+            moved = Placements(target.EventsSince(since));
+            return moved.size() >= count;
+        },
+        timeout_ms);
+    return moved;
+}
+
+bool LeftHidden(const std::vector<WindowEvent>& events) {
+    bool hidden = false;
+    for (const WindowEvent& event : events) {
+        if (event.IsHide()) hidden = true;
+        if (event.IsShow() && event.visible) hidden = false;
+    }
+    return hidden;
+}
+
+}  // namespace jumptest
