@@ -375,6 +375,42 @@ std::optional<DWORD> Program::WaitForExit(DWORD timeout_ms) const {
     return code;
 }
 
+std::optional<std::wstring> Program::ReadInProcess(const std::wstring& probe_dll,
+                                                   DWORD timeout_ms) const {
+    constexpr DWORD kBytes = 32768 * sizeof(wchar_t);
+    const std::wstring suffix = std::to_wstring(process_id_);
+    const unique_handle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                                     0, kBytes,
+                                                     (L"Local\\JumperTestProbe." + suffix).c_str()));
+    const unique_handle done(
+        ::CreateEventW(nullptr, TRUE, FALSE, (L"Local\\JumperTestProbeDone." + suffix).c_str()));
+    if (!mapping || !done || !Running()) return std::nullopt;
+
+    // LoadLibraryW in the other process, with the path copied into it.
+    const std::size_t path_bytes = (probe_dll.size() + 1) * sizeof(wchar_t);
+    void* const remote_path = ::VirtualAllocEx(process_.get(), nullptr, path_bytes,
+                                               MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote_path) return std::nullopt;
+    std::optional<std::wstring> result;
+    if (::WriteProcessMemory(process_.get(), remote_path, probe_dll.c_str(), path_bytes, nullptr)) {
+        const auto load_library = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
+                                                     "LoadLibraryW")));
+        const unique_handle thread(::CreateRemoteThread(process_.get(), nullptr, 0, load_library,
+                                                        remote_path, 0, nullptr));
+        if (thread && ::WaitForSingleObject(done.get(), timeout_ms) == WAIT_OBJECT_0) {
+            if (const auto* view = static_cast<const wchar_t*>(
+                    ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0))) {
+                result = std::wstring(view);
+                ::UnmapViewOfFile(view);
+            }
+        }
+        if (thread) ::WaitForSingleObject(thread.get(), timeout_ms);
+    }
+    ::VirtualFreeEx(process_.get(), remote_path, 0, MEM_RELEASE);
+    return result;
+}
+
 void Program::Kill() {
     if (Running()) {
         ::TerminateProcess(process_.get(), 99);
@@ -390,6 +426,7 @@ namespace {
 
 constexpr wchar_t kTargetClass[] = L"JumperTestTarget";
 constexpr UINT kRunMessage = WM_APP + 1;
+constexpr UINT kQuitMessage = WM_APP + 2;
 
 }  // namespace
 
@@ -408,7 +445,7 @@ TargetWindows::TargetWindows() : ready_(::CreateEventW(nullptr, TRUE, FALSE, nul
 
 TargetWindows::~TargetWindows() {
     DestroyAll();
-    ::PostMessageW(control_, WM_CLOSE, 0, 0);
+    ::PostMessageW(control_, kQuitMessage, 0, 0);
     thread_.join();
 }
 
@@ -417,7 +454,7 @@ LRESULT CALLBACK TargetWindows::Proc(HWND window, UINT message, WPARAM wparam, L
         (*reinterpret_cast<const std::function<void()>*>(lparam))();
         return 0;
     }
-    if (message == WM_CLOSE && ::GetParent(window) == HWND_MESSAGE) {
+    if (message == kQuitMessage) {
         ::DestroyWindow(window);
         ::PostQuitMessage(0);
         return 0;

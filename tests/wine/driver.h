@@ -164,6 +164,11 @@ public:
     void Close() const;
     // Waits for the process to end; its exit code, or nothing on timeout.
     std::optional<DWORD> WaitForExit(DWORD timeout_ms) const;
+    // Loads the probe DLL (window_probe.dll) into the process and returns the text it reports
+    // about the main window's icons and its controls' fonts, which only the window's own
+    // process can read.
+    std::optional<std::wstring> ReadInProcess(const std::wstring& probe_dll,
+                                              DWORD timeout_ms = 10000) const;
     // Ends the process if it still runs (for a test that gives up).
     void Kill();
     ~Program();
