@@ -1,0 +1,397 @@
+// The bench driver: a console program that runs under Wine beside jumper.exe and the minimal
+// program, works them from outside and prints what it measures as lines of
+// "figure program value" for scripts/bench.sh to gather:
+//
+//   driver startup JUMPER MINIMAL RUNS      start-up time and memory, RUNS of each, interleaved
+//   driver refresh JUMPER MINIMAL WINDOWS REPS  a synchronous Refresh with WINDOWS windows of
+//                                           ours, against the bare enumeration of them
+//   driver cpu JUMPER MINIMAL SECONDS       CPU time idle and while jumping one of our windows
+//   driver enumerate REPS                   (internal) the bare enumeration, timed in a process
+//                                           that owns none of the windows; exit code = median us
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The controls' identifiers in the main window (as in the program's layout).
+constexpr int kComboBox = 201;
+constexpr int kRefresh = 202;
+constexpr int kRandom = 203;
+constexpr DWORD kTimeoutMs = 30000;
+
+double NowMs() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER count;
+    ::QueryPerformanceCounter(&count);
+    return static_cast<double>(count.QuadPart) * 1000.0 / frequency;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void Print(const char* figure, const char* program, double value) {
+    std::printf("%s %s %.4f\n", figure, program, value);
+    std::fflush(stdout);
+}
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "driver: %s (error %lu)\n", what, ::GetLastError());
+    std::fflush(stderr);
+    std::exit(2);
+}
+
+// Handles the messages that our own windows get (the jump target is moved by another
+// process, which posts to us) for up to milliseconds.
+void Pump(double milliseconds) {
+    const double end = NowMs() + milliseconds;
+    for (;;) {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        const double left = end - NowMs();
+        if (left <= 0) return;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left) + 1, QS_ALLINPUT);
+    }
+}
+
+// --- our own windows: the ones the catalogue lists, and the jump target ----------------------
+
+int placements = 0;  // size or position changes of the jump target
+
+LRESULT CALLBACK OwnWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_WINDOWPOSCHANGED) {
+        const auto* position = reinterpret_cast<const WINDOWPOS*>(lparam);
+        if ((position->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
+            ++placements;
+        }
+    }
+    return ::DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void RegisterOwnClass() {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = &OwnWindowProc;
+    window_class.hInstance = ::GetModuleHandleW(nullptr);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    window_class.lpszClassName = L"BenchOwnWindow";
+    if (!::RegisterClassExW(&window_class)) Fail("cannot register the window class");
+}
+
+// Small, visible, titled popups that take no activation: what the catalogue lists.
+std::vector<HWND> CreateListedWindows(int count) {
+    std::vector<HWND> windows;
+    windows.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        wchar_t title[32];
+        std::swprintf(title, 32, L"Bench window %05d", i);
+        const HWND window = ::CreateWindowExW(
+            WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"BenchOwnWindow", title, WS_POPUP,
+            (i * 7) % 600, (i * 5) % 400, 8, 8, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+            nullptr);
+        if (!window) Fail("cannot create a listed window");
+        ::ShowWindow(window, SW_SHOWNOACTIVATE);
+        windows.push_back(window);
+    }
+    Pump(50);
+    return windows;
+}
+
+// --- the bare enumeration, as the catalogue does it ------------------------------------------
+
+BOOL CALLBACK CountListed(HWND window, LPARAM param) {
+    char title[255] = {};
+    ::GetWindowTextA(window, title, static_cast<int>(sizeof title));
+    if (strnlen(title, sizeof title) > 2 && ::IsWindowVisible(window)) {
+        ++*reinterpret_cast<int*>(param);
+    }
+    return TRUE;
+}
+
+double TimeEnumeration(int* listed) {
+    int count = 0;
+    const double start = NowMs();
+    ::EnumWindows(&CountListed, reinterpret_cast<LPARAM>(&count));
+    const double elapsed = NowMs() - start;
+    if (listed) *listed = count;
+    return elapsed;
+}
+
+// --- the programs under test ------------------------------------------------------------------
+
+struct Program {
+    PROCESS_INFORMATION process{};
+    HWND window = nullptr;
+};
+
+std::wstring Widen(const char* text) {
+    std::wstring wide(std::strlen(text), L'\0');
+    wide.resize(std::mbstowcs(wide.data(), text, wide.size()));
+    return wide;
+}
+
+Program Launch(const std::wstring& executable, const std::wstring& arguments = L"") {
+    Program program;
+    std::wstring command = L"\"" + executable + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!::CreateProcessW(executable.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &program.process)) {
+        Fail("cannot start a program");
+    }
+    return program;
+}
+
+struct FindMain {
+    DWORD process_id;
+    HWND found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<FindMain*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search.process_id && ::GetDlgItem(window, kComboBox)) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int ItemCount(HWND window) {
+    return static_cast<int>(::SendMessageW(::GetDlgItem(window, kComboBox), CB_GETCOUNT, 0, 0));
+}
+
+// Waits until the program's main window is visible with at least min_items in its list;
+// returns the milliseconds from start, the moment before the process was created.
+double WaitUntilReady(Program& program, int min_items, double start) {
+    ::WaitForInputIdle(program.process.hProcess, kTimeoutMs);
+    for (;;) {
+        if (!program.window) {
+            FindMain search{program.process.dwProcessId, nullptr};
+            ::EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&search));
+            program.window = search.found;
+        }
+        if (program.window && ::IsWindowVisible(program.window) &&
+            ItemCount(program.window) >= min_items) {
+            return NowMs() - start;
+        }
+        if (NowMs() - start > kTimeoutMs) Fail("the program did not become ready");
+        Pump(1);
+    }
+}
+
+void Close(Program& program) {
+    if (program.window) ::PostMessageW(program.window, WM_CLOSE, 0, 0);
+    const double start = NowMs();
+    while (::WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT) {
+        if (NowMs() - start > 10000) {
+            ::TerminateProcess(program.process.hProcess, 1);
+            break;
+        }
+        Pump(5);
+    }
+    ::CloseHandle(program.process.hThread);
+    ::CloseHandle(program.process.hProcess);
+    program = Program{};
+}
+
+double CpuMs(const Program& program) {
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(program.process.hProcess, &created, &exited, &kernel, &user)) {
+        Fail("GetProcessTimes");
+    }
+    const auto ticks = [](FILETIME time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+HWND Control(const Program& program, int id) { return ::GetDlgItem(program.window, id); }
+
+void Click(const Program& program, int id) {
+    ::SendMessageW(Control(program, id), BM_CLICK, 0, 0);
+}
+
+// --- the figures ------------------------------------------------------------------------------
+
+int Startup(const std::wstring& jumper, const std::wstring& minimal, int runs) {
+    RegisterOwnClass();
+    const int listed = 50;  // so that the jumper's list has something to fill it
+    const auto windows = CreateListedWindows(listed);
+    struct Subject {
+        const char* name;
+        const std::wstring* executable;
+        int min_items;
+    } subjects[] = {{"jumper", &jumper, listed}, {"minimal", &minimal, 3}};
+
+    for (int run = -1; run < runs; ++run) {  // run -1 warms the caches and is not reported
+        for (int k = 0; k < 2; ++k) {
+            const Subject& subject = subjects[(run + k + 2) % 2];  // alternate who goes first
+            const double start = NowMs();
+            Program program = Launch(*subject.executable);
+            const double ready = WaitUntilReady(program, subject.min_items, start);
+            Pump(500);  // let it settle before reading its memory
+            PROCESS_MEMORY_COUNTERS_EX memory{};
+            memory.cb = sizeof(memory);
+            if (!::GetProcessMemoryInfo(program.process.hProcess,
+                                        reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                                        sizeof(memory))) {
+                Fail("GetProcessMemoryInfo");
+            }
+            if (run >= 0) {
+                Print("startup_ms", subject.name, ready);
+                Print("working_set_kib", subject.name, static_cast<double>(memory.WorkingSetSize) / 1024);
+                // Wine reports no PrivateUsage for another process; its PagefileUsage is the
+                // process's anonymous memory (resident and swapped), which is what Windows
+                // counts as private bytes too.
+                const SIZE_T private_bytes =
+                    memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+                Print("private_kib", subject.name, static_cast<double>(private_bytes) / 1024);
+            }
+            Close(program);
+        }
+    }
+    return 0;
+}
+
+int Refresh(const std::wstring& jumper, const std::wstring& minimal, const std::wstring& self,
+            int count, int reps) {
+    RegisterOwnClass();
+    const auto windows = CreateListedWindows(count);
+    int listed = 0;
+    TimeEnumeration(&listed);
+    if (listed < count) Fail("the windows are not all listed");
+
+    Program program = Launch(jumper);
+    WaitUntilReady(program, count, NowMs());
+    std::vector<double> clicks, raw;
+    for (int rep = -1; rep < reps; ++rep) {  // rep -1 warms up
+        const double start = NowMs();
+        Click(program, kRefresh);
+        const double click = NowMs() - start;
+        if (ItemCount(program.window) < count) Fail("the refresh did not list the windows");
+        const double bare = TimeEnumeration(nullptr);
+        if (rep >= 0) {
+            clicks.push_back(click);
+            raw.push_back(bare);
+        }
+    }
+    // What a synchronous click costs by itself: the minimal program's button does nothing.
+    Program baseline = Launch(minimal);
+    WaitUntilReady(baseline, 3, NowMs());
+    std::vector<double> idle_clicks;
+    for (int rep = -1; rep < reps; ++rep) {
+        const double start = NowMs();
+        Click(baseline, kRefresh);
+        if (rep >= 0) idle_clicks.push_back(NowMs() - start);
+    }
+    Close(baseline);
+
+    // The same enumeration from a process that owns none of the windows, as jumper.exe is.
+    Program other = Launch(self, L"enumerate " + std::to_wstring(reps));
+    ::WaitForSingleObject(other.process.hProcess, INFINITE);
+    DWORD other_us = 0;
+    ::GetExitCodeProcess(other.process.hProcess, &other_us);
+    ::CloseHandle(other.process.hThread);
+    ::CloseHandle(other.process.hProcess);
+
+    const std::string suffix = std::to_string(count);
+    Print(("refresh_ms_" + suffix).c_str(), "jumper", Median(clicks));
+    Print(("refresh_ms_" + suffix).c_str(), "raw", Median(raw));
+    Print(("refresh_ms_" + suffix).c_str(), "raw_other_process", other_us / 1000.0);
+    Print(("refresh_ms_" + suffix).c_str(), "click_minimal", Median(idle_clicks));
+    Print(("refresh_items_" + suffix).c_str(), "jumper", ItemCount(program.window));
+    Close(program);
+    return 0;
+}
+
+int Enumerate(int reps) {
+    std::vector<double> times;
+    TimeEnumeration(nullptr);
+    for (int rep = 0; rep < reps; ++rep) times.push_back(TimeEnumeration(nullptr));
+    return static_cast<int>(Median(times) * 1000.0);
+}
+
+int Cpu(const std::wstring& jumper, const std::wstring& minimal, int seconds) {
+    RegisterOwnClass();
+    const wchar_t* title = L"Bench jump target";
+    const HWND target = ::CreateWindowExW(0, L"BenchOwnWindow", title, WS_OVERLAPPEDWINDOW, 50, 50,
+                                          200, 150, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+                                          nullptr);
+    if (!target) Fail("cannot create the jump target");
+    ::ShowWindow(target, SW_SHOWNORMAL);
+    Pump(100);
+
+    Program program = Launch(jumper);
+    WaitUntilReady(program, 1, NowMs());
+    Program baseline = Launch(minimal);
+    WaitUntilReady(baseline, 3, NowMs());
+    Pump(2000);
+    Print("cpu_seconds", "bench", seconds);
+
+    double jumper_before = CpuMs(program);
+    double baseline_before = CpuMs(baseline);
+    Pump(seconds * 1000.0);
+    Print("cpu_idle_ms", "jumper", CpuMs(program) - jumper_before);
+    Print("cpu_idle_ms", "minimal", CpuMs(baseline) - baseline_before);
+
+    Click(program, kRefresh);
+    const HWND combo = Control(program, kComboBox);
+    const LRESULT index =
+        ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(title));
+    if (index == CB_ERR) Fail("the jump target is not in the list");
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    Click(program, kRandom);
+    Pump(200);
+
+    placements = 0;
+    jumper_before = CpuMs(program);
+    baseline_before = CpuMs(baseline);
+    Pump(seconds * 1000.0);
+    Print("cpu_jumping_ms", "jumper", CpuMs(program) - jumper_before);
+    Print("cpu_jumping_ms", "minimal", CpuMs(baseline) - baseline_before);
+    Print("placements", "jumper", placements);
+    if (placements == 0) Fail("the target did not move");
+
+    Click(program, kRandom);  // Stop
+    Close(program);
+    Close(baseline);
+    ::DestroyWindow(target);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (mode == "startup" && argc == 5) return Startup(Widen(argv[2]), Widen(argv[3]), std::atoi(argv[4]));
+    if (mode == "refresh" && argc == 6) {
+        return Refresh(Widen(argv[2]), Widen(argv[3]), self, std::atoi(argv[4]), std::atoi(argv[5]));
+    }
+    if (mode == "cpu" && argc == 5) return Cpu(Widen(argv[2]), Widen(argv[3]), std::atoi(argv[4]));
+    if (mode == "enumerate" && argc == 3) return Enumerate(std::atoi(argv[2]));
+    std::fprintf(stderr, "usage: driver startup|refresh|cpu ... (see driver.cpp)\n");
+    return 2;
+}

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds jumper.exe and the benchmarks and runs them all: start-up, memory, Refresh and CPU
+# under Wine against a minimal Win32 program and the bare enumeration, the executable's size,
+# and host microbenchmarks. Prints the table and writes it to bench/RESULTS.md. Takes several
+# minutes (two 60 s CPU windows); not part of the test command.
+#   BENCH_RUNS=15           start-up runs of each program
+#   BENCH_CPU_SECONDS=60    length of each CPU window
+#   JUMPER_WINEPREFIX, JUMPER_XVFB   as for scripts/wine-env.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+runs=${BENCH_RUNS:-15}
+cpu_seconds=${BENCH_CPU_SECONDS:-60}
+out=$root/build/bench
+mkdir -p "$out"
+
+"$root/scripts/setup.sh"
+echo "== building"
+"$root/scripts/build.sh" >/dev/null
+cmake -S bench -B build/bench-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/bench-win -j 2 >/dev/null
+cmake -S bench -B build/bench-host -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/bench-host -j 2 >/dev/null
+
+figures=$out/figures.txt
+{
+  echo "size_bytes jumper $(stat -c %s build/win/jumper.exe)"
+  echo "size_bytes minimal $(stat -c %s build/bench-win/minimal.exe)"
+} >"$figures"
+
+echo "== host microbenchmarks"
+taskset -c 0 build/bench-host/micro --benchmark_repetitions=5 \
+  --benchmark_report_aggregates_only=true --benchmark_format=json \
+  --benchmark_out="$out/micro.json" --benchmark_out_format=json >/dev/null
+
+echo "== under Wine"
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+trap jumper_stop_wine EXIT
+# The wine server and the desktop process start with the first program: wait until no
+# server of this prefix runs, so that they start pinned as well.
+wineserver -w
+run() { taskset -c 0 wine "$root/build/bench-win/driver.exe" "$@" | tee -a "$figures"; }
+jumper=$(winepath -w "$root/build/win/jumper.exe")
+minimal=$(winepath -w "$root/build/bench-win/minimal.exe")
+echo "-- start-up and memory, $runs runs each"
+run startup "$jumper" "$minimal" "$runs" >/dev/null
+echo "-- Refresh, 50 and 5000 windows"
+run refresh "$jumper" "$minimal" 50 20
+run refresh "$jumper" "$minimal" 5000 10
+echo "-- CPU, ${cpu_seconds} s idle and ${cpu_seconds} s jumping"
+run cpu "$jumper" "$minimal" "$cpu_seconds"
+
+echo "== results"
+python3 "$root/bench/report.py" "$figures" "$out/micro.json" "$root/bench/RESULTS.md"
+echo "(written to bench/RESULTS.md)"
