@@ -6,6 +6,8 @@
 //            target jumps; the caption reads "Stop" after the first placement
 //   stop     the caption turns back to "Random" and nothing moves afterwards
 //   hex      "$12C" is 300, from the start request on
+//   bad field a field turned bad while jumping ends the worker silently; the button reads
+//            "Random" again and a new start works
 // Usage: jump_start_stop_test <path of jumper.exe>
 #include <windows.h>
 
@@ -160,6 +162,41 @@ void Hex(const JumperApp& app, const TargetWindow& target) {
     Check(app.WaitForCaption(L"Random", 15000).has_value(), "hex: the stop takes effect");
 }
 
+// A field turned bad while the target jumps ends the worker at its next refresh, with no
+// message; the button turns back to "Random" and a new start works once the field is good.
+void BadFieldWhileJumping(const JumperApp& app, const TargetWindow& target) {
+    app.SetFields(L"100", L"100", L"300", L"300");
+    if (!Check(app.Select(target.Title()), "bad field: the target is in the list")) return;
+    const auto start = Clock::now();
+    app.Press();
+    if (!Check(!jumptest::WaitForPlacements(target, start, 1, 5000).empty(),
+               "bad field: the target jumps") ||
+        !Check(app.WaitForCaption(L"Stop", 2000).has_value(), "bad field: the button reads Stop")) {
+        return;
+    }
+    app.SetFields(L"100", L"100", L"abc", L"300");
+    const auto waited = app.WaitForCaption(L"Random", 15000);
+    if (!Check(waited.has_value(), "bad field: the button reads Random within 15 s")) return;
+    Print("bad field: Random %.3f s after the field turned bad", *waited);
+    const auto ended = Clock::now();
+    Check(!driver::WaitForMessageBox(app.Program().ThreadId(), 500).has_value(),
+          "bad field: the worker's end shows no message");
+    ::Sleep(5500);  // longer than any pause
+    const auto after = jumptest::Placements(target.EventsSince(ended));
+    Check(after.empty(), "bad field: nothing moves once the worker has ended (%zu placements)",
+          after.size());
+    Check(::IsWindowVisible(target.Handle()) != FALSE, "bad field: the target is left visible");
+
+    CheckError(app, L"''abc'' is not a valid integer value.", "bad field, pressed again");
+    app.SetFields(L"100", L"100", L"300", L"300");
+    const auto restart = Clock::now();
+    app.Press();
+    Check(!jumptest::WaitForPlacements(target, restart, 1, 5000).empty(),
+          "bad field: a new start works once the field is good");
+    if (app.WaitForCaption(L"Stop", 2000)) app.Press();
+    Check(app.WaitForCaption(L"Random", 15000).has_value(), "bad field: the stop takes effect");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,6 +218,8 @@ int main(int argc, char** argv) {
         }
         Print("-- hex");
         Hex(app, target);
+        Print("-- bad field while jumping");
+        BadFieldWhileJumping(app, target);
         app.Program().Close();
         const auto code = app.Program().WaitForExit(10000);
         Check(code == 0u, "jumper.exe exits with code 0 when closed");
