@@ -112,7 +112,6 @@ public:
         }
         return picked;
     }
-    std::size_t Count(std::string_view prefix) { return Events({prefix}).size(); }
 
     // Recursive, so that a wait's predicate may call the fakes' accessors.
     std::recursive_mutex mutex;
@@ -123,7 +122,6 @@ private:
 };
 
 struct Placement {
-    std::thread::id thread;
     WindowHandle window;
     WindowHandle insert_after;
     int x, y, width, height;
@@ -254,8 +252,7 @@ public:
                       int height, unsigned flags) override {
         std::unique_lock lock(world_->mutex);
         Enter(lock);
-        placements_.push_back(
-            {std::this_thread::get_id(), window, insert_after, x, y, width, height, flags});
+        placements_.push_back({window, insert_after, x, y, width, height, flags});
         Log(PosEvent(window, insert_after, x, y, width, height, flags));
     }
     int GetSystemMetrics(int index) override {
@@ -345,7 +342,6 @@ public:
                 pending->call->Run();
                 lock.lock();
                 pending->ran = pending->done = true;
-                ++calls_run_;
                 world_->wake.notify_all();
                 continue;
             }
@@ -364,11 +360,6 @@ public:
         world_->wake.notify_all();
     }
 
-    std::size_t CallsRun() {
-        const std::lock_guard lock(world_->mutex);
-        return calls_run_;
-    }
-
 private:
     struct Pending {
         platform::SyncCall* call;
@@ -379,7 +370,6 @@ private:
     std::shared_ptr<World> world_;
     std::deque<Pending*> queue_;
     bool closed_ = false;
-    std::size_t calls_run_ = 0;
 };
 
 // A worker's host. Called only on the pumping thread, so its fields need no lock.

@@ -7,6 +7,7 @@
 #include <latch>
 #include <limits>
 #include <map>
+#include <unordered_map>
 #include <thread>
 #include <vector>
 
@@ -154,7 +155,7 @@ TEST(Randomize, TakesTheCounterLowBitsElseTheTickCount) {
 // state less one. Every step of the sequence must be taken by exactly one draw, and each
 // thread's draws must follow the sequence in order.
 TEST(Random, TwoThreadsDrawingAtOnceLoseAndRepeatNothing) {
-    constexpr int kPerThread = 20000;
+    constexpr int kPerThread = 200000;  // enough for the two to overlap
     constexpr std::uint32_t kSeed = 0x5EED;
     RandSeed = kSeed;
 
@@ -171,7 +172,8 @@ TEST(Random, TwoThreadsDrawingAtOnceLoseAndRepeatNothing) {
     second.join();
 
     Lcg model{kSeed};
-    std::map<std::int32_t, int> step_of;  // value -> step number
+    std::unordered_map<std::int32_t, int> step_of;  // value -> step number
+    step_of.reserve(2 * kPerThread);
     for (int step = 0; step < 2 * kPerThread; ++step) {
         ASSERT_TRUE(step_of.emplace(model.Random(0xFFFFFFFFu), step).second);
     }
