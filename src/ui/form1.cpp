@@ -56,6 +56,11 @@ ControlId FieldControl(jumper::SizeField field) {
     return IdEdit1;
 }
 
+const ControlSpec& SpecOf(ControlId id) {
+    return *std::find_if(std::begin(kControls), std::end(kControls),
+                         [id](const ControlSpec& spec) { return spec.id == id; });
+}
+
 std::wstring ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -237,6 +242,20 @@ void TForm1::CreateControls() {
     const HWND combo = Control(IdComboBox1);
     combo_items_.Attach(combo);
     ::SendMessageW(combo, CB_SETMINVISIBLE, kDropDownCount, 0);
+    // The closed list takes its height from the font, which differs by a pixel between
+    // window systems: hold it to the height the layout gives. Wine does not read back the
+    // field height it was given, so the height is measured after each change.
+    const int wanted = Scale(SpecOf(IdComboBox1).height);
+    auto field_height =
+        static_cast<int>(::SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        RECT closed{};
+        ::GetWindowRect(combo, &closed);
+        const int error = wanted - (closed.bottom - closed.top);
+        if (error == 0) break;
+        field_height += error;
+        ::SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field_height);
+    }
     COMBOBOXINFO combo_info{};
     combo_info.cbSize = sizeof(combo_info);
     if (::GetComboBoxInfo(combo, &combo_info) && combo_info.hwndItem) {
