@@ -306,6 +306,28 @@ int Refresh(const std::wstring& jumper, const std::wstring& minimal, const std::
     }
     Close(baseline);
 
+    // Filling a drop-down list of our own with as many titles, the other half of a Refresh.
+    const HWND parent = ::CreateWindowExW(0, L"BenchOwnWindow", L"", WS_OVERLAPPED, 0, 0, 300,
+                                          200, nullptr, nullptr, ::GetModuleHandleW(nullptr),
+                                          nullptr);
+    const HWND list = ::CreateWindowExW(0, L"ComboBox", L"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWN |
+                                        CBS_AUTOHSCROLL | WS_VSCROLL, 0, 0, 267, 21, parent,
+                                        nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    std::vector<double> fills;
+    for (int rep = -1; rep < reps; ++rep) {
+        const double start = NowMs();
+        ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
+        for (int i = 0; i < count; ++i) {
+            char title[32];
+            std::snprintf(title, sizeof title, "Bench window %05d", i);
+            wchar_t text[32];
+            ::MultiByteToWideChar(CP_ACP, 0, title, -1, text, 32);
+            ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        }
+        if (rep >= 0) fills.push_back(NowMs() - start);
+    }
+    ::DestroyWindow(parent);
+
     // The same enumeration from a process that owns none of the windows, as jumper.exe is.
     Program other = Launch(self, L"enumerate " + std::to_wstring(reps));
     ::WaitForSingleObject(other.process.hProcess, INFINITE);
@@ -319,6 +341,8 @@ int Refresh(const std::wstring& jumper, const std::wstring& minimal, const std::
     Print(("refresh_ms_" + suffix).c_str(), "raw", Median(raw));
     Print(("refresh_ms_" + suffix).c_str(), "raw_other_process", other_us / 1000.0);
     Print(("refresh_ms_" + suffix).c_str(), "click_minimal", Median(idle_clicks));
+    Print(("refresh_ms_" + suffix).c_str(), "fill_list", Median(fills));
+    Print(("refresh_ms_" + suffix).c_str(), "raw_other_plus_fill", other_us / 1000.0 + Median(fills));
     Print(("refresh_items_" + suffix).c_str(), "jumper", ItemCount(program.window));
     Close(program);
     return 0;

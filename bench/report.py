@@ -127,6 +127,10 @@ def main():
         row("  the same Refresh, against the enumeration from another process",
             median(figure, "jumper"), median(figure, "raw_other_process"),
             "same calls from a process that owns none of the windows, as jumper.exe is", "ms")
+        row("  the same Refresh, against that enumeration plus filling a list",
+            median(figure, "jumper"), median(figure, "raw_other_plus_fill"),
+            "the line above, plus CB_RESETCONTENT and CB_ADDSTRING of as many titles into "
+            "a drop-down list of the driver's", "ms")
         row("  the same Refresh, against a click that does nothing",
             median(figure, "jumper"), median(figure, "click_minimal"),
             "BM_CLICK on the minimal program's button", "ms")
