@@ -10,11 +10,6 @@ status=0
 
 echo "== cppcheck"
 suppress=(--suppress=missingIncludeSystem)
-# cppcheck 2.10 takes the functional cast std::uint64_t{x} for a 32-bit value and reports the
-# >> 32 after the 64-bit product as an over-wide shift. Only while that spelling is there.
-if grep -q 'std::uint64_t{next}' src/jumper/random.cpp; then
-  suppress+=(--suppress=shiftTooManyBits:src/jumper/random.cpp)
-fi
 if ! cppcheck --enable=warning,style,performance,portability --std=c++20 --inline-suppr \
        --error-exitcode=1 --quiet -I src -D_WIN32 -DUNICODE -D_UNICODE "${suppress[@]}" src; then
   status=1

@@ -28,7 +28,7 @@ std::int32_t Random(std::int32_t range) {
     do {
         next = state * kMultiplier + 1;
     } while (!RandSeed.compare_exchange_weak(state, next, std::memory_order_relaxed));
-    return Wrap(static_cast<std::uint32_t>((std::uint64_t{next} * Bits(range)) >> 32));
+    return Wrap(static_cast<std::uint32_t>((static_cast<std::uint64_t>(next) * Bits(range)) >> 32));
 }
 
 std::int32_t RandomRange(std::int32_t from, std::int32_t to) {
