@@ -18,8 +18,9 @@ std::wstring ApplicationTitle(std::wstring_view exe_path) {
     name = name.substr(0, name.find(L'.'));
     std::wstring title(name);
     if (title.size() > 1) {
-        std::transform(title.begin() + 1, title.end(), title.begin() + 1,
-                       [](wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c))); });
+        std::transform(title.begin() + 1, title.end(), title.begin() + 1, [](wchar_t c) {
+            return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+        });
     }
     return title;
 }

@@ -56,9 +56,9 @@ ControlId FieldControl(jumper::SizeField field) {
     return IdEdit1;
 }
 
-const ControlSpec& SpecOf(ControlId id) {
+const ControlDescription& DescriptionOf(ControlId id) {
     return *std::find_if(std::begin(kControls), std::end(kControls),
-                         [id](const ControlSpec& spec) { return spec.id == id; });
+                         [id](const ControlDescription& entry) { return entry.id == id; });
 }
 
 std::wstring ExecutablePath() {
@@ -215,27 +215,31 @@ void TForm1::CreateControls() {
     ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_large_.get()));
     ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_small_.get()));
 
-    for (const ControlSpec& spec : kControls) {
-        const ControlClass control_class = ClassOf(spec.kind);
+    for (const ControlDescription& entry : kControls) {
+        const ControlClass control_class = ClassOf(entry.kind);
         DWORD style = WS_CHILD | WS_VISIBLE | control_class.style;
-        if (spec.tab_order != kNoTabStop) style |= WS_TABSTOP;
+        if (entry.tab_order != kNoTabStop) style |= WS_TABSTOP;
         const HWND control = ::CreateWindowExW(
-            control_class.ex_style, control_class.name, spec.text, style, Scale(spec.left),
-            Scale(spec.top), Scale(spec.width), Scale(spec.height), hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+            control_class.ex_style, control_class.name, entry.text, style, Scale(entry.left),
+            Scale(entry.top), Scale(entry.width), Scale(entry.height), hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
         if (!control) throw platform::Exception(L"Unable to create the control " +
-                                                std::wstring(spec.name));
+                                                std::wstring(entry.name));
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
 
     // Focus moves through the children in z-order: lay them out in rising tab order.
-    std::vector<ControlSpec> by_tab_order;
+    std::vector<ControlDescription> by_tab_order;
     std::copy_if(std::begin(kControls), std::end(kControls), std::back_inserter(by_tab_order),
-                 [](const ControlSpec& spec) { return spec.tab_order != kNoTabStop; });
+                 [](const ControlDescription& entry) {
+                     return entry.tab_order != kNoTabStop;
+                 });
     std::sort(by_tab_order.begin(), by_tab_order.end(),
-              [](const ControlSpec& a, const ControlSpec& b) { return a.tab_order > b.tab_order; });
-    for (const ControlSpec& spec : by_tab_order) {
-        ::SetWindowPos(Control(spec.id), HWND_TOP, 0, 0, 0, 0,
+              [](const ControlDescription& a, const ControlDescription& b) {
+                  return a.tab_order > b.tab_order;
+              });
+    for (const ControlDescription& entry : by_tab_order) {
+        ::SetWindowPos(Control(entry.id), HWND_TOP, 0, 0, 0, 0,
                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 
@@ -245,7 +249,7 @@ void TForm1::CreateControls() {
     // The closed list takes its height from the font, which differs by a pixel between
     // window systems: hold it to the height the layout gives. Wine does not read back the
     // field height it was given, so the height is measured after each change.
-    const int wanted = Scale(SpecOf(IdComboBox1).height);
+    const int wanted = Scale(DescriptionOf(IdComboBox1).height);
     auto field_height =
         static_cast<int>(::SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
     for (int attempt = 0; attempt < 2; ++attempt) {

@@ -31,7 +31,7 @@ enum ControlId : int {
 
 inline constexpr int kNoTabStop = -1;
 
-struct ControlSpec {
+struct ControlDescription {
     ControlKind kind;
     const wchar_t* name;
     ControlId id;
@@ -44,7 +44,7 @@ struct ControlSpec {
 };
 
 // clang-format off
-inline constexpr ControlSpec kControls[] = {
+inline constexpr ControlDescription kControls[] = {
     // kind                  name           id           left  top  width height text           tab order
     {ControlKind::Label,    L"Label1",    IdLabel1,     12,   38,   51,   13, L"Min Width:",  kNoTabStop},
     {ControlKind::Label,    L"Label2",    IdLabel2,      9,   65,   54,   13, L"Min Height:", kNoTabStop},

@@ -29,7 +29,8 @@ void TJumpControl::Button2Click() {
     if (index < 0 || index >= catalogue::win_ptr) {
         throw platform::Exception(L"Choose a window from the list first.");
     }
-    const std::string& handle_text = catalogue::win_list[static_cast<std::size_t>(index)]->winhandle;
+    const std::string& handle_text =
+        catalogue::win_list[static_cast<std::size_t>(index)]->winhandle;
     const std::uint32_t target =
         jumper::StrToHandle(std::wstring(handle_text.begin(), handle_text.end()));
 
