@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/unique_handle.h"
+
 namespace platform {
 
 namespace {
@@ -9,7 +11,47 @@ namespace {
 // How long a target may take to answer before it is placed with the asynchronous calls.
 constexpr UINT kAnswerTimeoutMs = 500;
 
+// A user32 function that older systems lack, or null there.
+template <typename FunctionPointer>
+FunctionPointer User32Function(const char* name) {
+    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    // Through void (*)(), the one function pointer type that converts without a warning.
+    return user32 ? reinterpret_cast<FunctionPointer>(
+                        reinterpret_cast<void (*)()>(::GetProcAddress(user32, name)))
+                  : nullptr;
+}
+
+UINT SystemDpi() {
+    const unique_screen_dc screen(::GetDC(nullptr));
+    return screen ? static_cast<UINT>(::GetDeviceCaps(screen.get(), LOGPIXELSY)) : 96;
+}
+
 }  // namespace
+
+UINT DpiOf(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto get_dpi_for_window = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    const UINT dpi = get_dpi_for_window ? get_dpi_for_window(window) : 0;
+    return dpi ? dpi : SystemDpi();
+}
+
+SIZE FrameSizeFor(SIZE client, DWORD style, DWORD ex_style, UINT dpi) {
+    using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjust_for_dpi =
+        User32Function<AdjustForDpiFn>("AdjustWindowRectExForDpi");
+    RECT frame{0, 0, client.cx, client.cy};
+    if (!adjust_for_dpi || !adjust_for_dpi(&frame, style, FALSE, ex_style, dpi)) {
+        ::AdjustWindowRectEx(&frame, style, FALSE, ex_style);
+    }
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+int SystemMetricForDpi(int index, UINT dpi) {
+    using GetMetricForDpiFn = int(WINAPI*)(int, UINT);
+    static const auto get_metric_for_dpi =
+        User32Function<GetMetricForDpiFn>("GetSystemMetricsForDpi");
+    return get_metric_for_dpi ? get_metric_for_dpi(index, dpi) : ::GetSystemMetrics(index);
+}
 
 static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL);
 static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpAsyncWindowPos == SWP_ASYNCWINDOWPOS);

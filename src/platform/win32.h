@@ -24,6 +24,13 @@ inline HWND HwndOf(WindowHandle window) {
 
 std::wstring WindowText(HWND window);
 
+// Per-monitor DPI. Windows 10 1607 has the calls for it; an older system draws every window
+// at the system DPI, which these then return.
+UINT DpiOf(HWND window);
+// The outer size of a window whose client area is client, at dpi.
+SIZE FrameSizeFor(SIZE client, DWORD style, DWORD ex_style, UINT dpi);
+int SystemMetricForDpi(int index, UINT dpi);
+
 class Win32Desktop final : public Desktop {
 public:
     void EnumWindows(EnumWindowsCallback callback, std::intptr_t context) override;

@@ -22,6 +22,9 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDR
 // Dialog-style focus movement, and the taskbar button on the main window itself.
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 
+// Sent by Windows 10 1703 and later; the headers declare it only when built for them.
+constexpr UINT kWmGetDpiScaledSize = 0x02E4;
+
 struct ControlClass {
     const wchar_t* name;
     DWORD style;
@@ -74,8 +77,20 @@ std::wstring ExecutablePath() {
     }
 }
 
-platform::unique_hicon LoadProgramIcon(HINSTANCE instance, int size_metric) {
-    const int size = ::GetSystemMetrics(size_metric);
+// The width of a control's text in font (of a height in pixels, so any DC measures it).
+int TextWidth(HWND control, HFONT font) {
+    const std::wstring text = platform::WindowText(control);
+    const platform::unique_screen_dc dc(::GetDC(nullptr));
+    if (!dc) return 0;
+    const HGDIOBJ old_font = ::SelectObject(dc.get(), font);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    ::SelectObject(dc.get(), old_font);
+    return extent.cx;
+}
+
+platform::unique_hicon LoadProgramIcon(HINSTANCE instance, int size_metric, UINT dpi) {
+    const int size = platform::SystemMetricForDpi(size_metric, dpi);
     return platform::unique_hicon(static_cast<HICON>(
         ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_JUMPER), IMAGE_ICON, size, size, 0)));
 }
@@ -126,23 +141,24 @@ std::unique_ptr<TForm1> TForm1::Create(HINSTANCE instance,
     }
 
     auto form = std::make_unique<TForm1>(Key{}, std::move(gate));
-    {
-        const platform::unique_screen_dc screen(::GetDC(nullptr));
-        form->dpi_ = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-    }
-    RECT frame{0, 0, form->Scale(kClientWidth), form->Scale(kClientHeight)};
-    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-
     Form1 = form.get();
-    if (!::CreateWindowExW(kExStyle, kClassName, kFormCaption, kStyle, left, top, width, height,
-                           nullptr, nullptr, instance, form.get())) {
+    // Made at the primary screen's origin, so that it takes that screen's DPI; sized for it
+    // and centred once it knows it.
+    if (!::CreateWindowExW(kExStyle, kClassName, kFormCaption, kStyle, 0, 0, 0, 0, nullptr,
+                           nullptr, instance, form.get())) {
         throw platform::Exception(L"Unable to create the main window");
     }
+    const SIZE frame = form->FrameSize(form->dpi_);
+    ::SetWindowPos(form->hwnd_, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - frame.cx) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - frame.cy) / 2, frame.cx, frame.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
     return form;
+}
+
+SIZE TForm1::FrameSize(UINT dpi) const {
+    const SIZE client{::MulDiv(kClientWidth, static_cast<int>(dpi), 96),
+                      ::MulDiv(kClientHeight, static_cast<int>(dpi), 96)};
+    return platform::FrameSizeFor(client, kStyle, kExStyle, dpi);
 }
 
 LRESULT CALLBACK TForm1::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -181,8 +197,17 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CREATE:
         ui_thread_ = std::make_shared<platform::WindowUiThread>(hwnd_);
         jump_control_.emplace(*this, desktop_, ui_thread_, gate_);
+        dpi_ = platform::DpiOf(hwnd_);
         CreateControls();
         FormCreate();
+        return 0;
+    case kWmGetDpiScaledSize:
+        // The size the window takes at the new DPI, so that the rectangle it is offered
+        // next fits the scaled layout exactly.
+        *reinterpret_cast<SIZE*>(lparam) = FrameSize(static_cast<UINT>(wparam));
+        return TRUE;
+    case WM_DPICHANGED:
+        FormDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
         return 0;
     case WM_COMMAND:
         if (HIWORD(wparam) == BN_CLICKED && LOWORD(wparam) == IdButton1) Button1Click();
@@ -207,14 +232,6 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void TForm1::CreateControls() {
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
-    font_.reset(::CreateFontW(Scale(kFontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kFontFace));
-    icon_large_ = LoadProgramIcon(instance, SM_CXICON);
-    icon_small_ = LoadProgramIcon(instance, SM_CXSMICON);
-    ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_large_.get()));
-    ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_small_.get()));
-
     for (const ControlDescription& entry : kControls) {
         const ControlClass control_class = ClassOf(entry.kind);
         DWORD style = WS_CHILD | WS_VISIBLE | control_class.style;
@@ -225,7 +242,6 @@ void TForm1::CreateControls() {
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
         if (!control) throw platform::Exception(L"Unable to create the control " +
                                                 std::wstring(entry.name));
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
 
     // Focus moves through the children in z-order: lay them out in rising tab order.
@@ -246,9 +262,55 @@ void TForm1::CreateControls() {
     const HWND combo = Control(IdComboBox1);
     combo_items_.Attach(combo);
     ::SendMessageW(combo, CB_SETMINVISIBLE, kDropDownCount, 0);
+    COMBOBOXINFO combo_info{};
+    combo_info.cbSize = sizeof(combo_info);
+    if (::GetComboBoxInfo(combo, &combo_info) && combo_info.hwndItem) {
+        ::SetWindowSubclass(combo_info.hwndItem, &TForm1::ComboEditProc, 0,
+                            reinterpret_cast<DWORD_PTR>(this));
+    }
+    ApplyDpi();
+}
+
+void TForm1::ApplyDpi() {
+    const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+    platform::unique_hfont font(::CreateFontW(
+        -::MulDiv(kFontPoints, static_cast<int>(dpi_), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+        FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+        DEFAULT_PITCH | FF_DONTCARE, kFontFace));
+    for (const ControlDescription& entry : kControls) {
+        const HWND control = Control(entry.id);
+        int left = Scale(entry.left);
+        int width = Scale(entry.width);
+        // A label sizes itself to its text, which need not scale evenly with the DPI: one
+        // that its text outgrows widens to the left, keeping its right edge by its field.
+        if (entry.kind == ControlKind::Label) {
+            const int needed = TextWidth(control, font.get());
+            if (needed > width) {
+                left -= needed - width;
+                width = needed;
+            }
+        }
+        ::SetWindowPos(control, nullptr, left, Scale(entry.top), width, Scale(entry.height),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    }
+    font_ = std::move(font);  // the old font is freed once no control holds it
+
+    platform::unique_hicon large = LoadProgramIcon(instance, SM_CXICON, dpi_);
+    platform::unique_hicon small = LoadProgramIcon(instance, SM_CXSMICON, dpi_);
+    ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large.get()));
+    ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    icon_large_ = std::move(large);
+    icon_small_ = std::move(small);
+
+    FitComboHeight();
+}
+
+void TForm1::FitComboHeight() {
     // The closed list takes its height from the font, which differs by a pixel between
     // window systems: hold it to the height the layout gives. Wine does not read back the
     // field height it was given, so the height is measured after each change.
+    const HWND combo = Control(IdComboBox1);
     const int wanted = Scale(DescriptionOf(IdComboBox1).height);
     auto field_height =
         static_cast<int>(::SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
@@ -260,12 +322,13 @@ void TForm1::CreateControls() {
         field_height += error;
         ::SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field_height);
     }
-    COMBOBOXINFO combo_info{};
-    combo_info.cbSize = sizeof(combo_info);
-    if (::GetComboBoxInfo(combo, &combo_info) && combo_info.hwndItem) {
-        ::SetWindowSubclass(combo_info.hwndItem, &TForm1::ComboEditProc, 0,
-                            reinterpret_cast<DWORD_PTR>(this));
-    }
+}
+
+void TForm1::FormDpiChanged(UINT dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    ApplyDpi();
+    ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK TForm1::ComboEditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,

@@ -64,16 +64,21 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
     void CreateControls();
+    // Font, icons and control rectangles for the current DPI; again after a DPI change.
+    void ApplyDpi();
+    void FitComboHeight();
+    SIZE FrameSize(UINT dpi) const;
     void FormCreate();
+    void FormDpiChanged(UINT dpi, const RECT& suggested);
     void Button1Click();
     void Button2Click();
     void ComboBox1AutoComplete();
 
     HWND Control(ControlId id) const { return ::GetDlgItem(hwnd_, id); }
-    int Scale(int pixels) const { return ::MulDiv(pixels, dpi_, 96); }
+    int Scale(int pixels) const { return ::MulDiv(pixels, static_cast<int>(dpi_), 96); }
 
     HWND hwnd_ = nullptr;
-    int dpi_ = 96;
+    UINT dpi_ = 96;
     HWND focus_ = nullptr;  // the control to give focus back to
     platform::unique_hfont font_;
     platform::unique_hicon icon_large_;

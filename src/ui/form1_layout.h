@@ -1,12 +1,13 @@
 // The main window's description: its client size and its twelve controls, in the order the
-// window creates them. Positions are in pixels at 96 dpi.
+// window creates them. Positions are in pixels at 96 dpi; at any other DPI the window scales
+// them by DPI/96.
 #pragma once
 
 namespace ui {
 
 inline constexpr int kClientWidth = 430;
 inline constexpr int kClientHeight = 132;
-inline constexpr int kFontHeight = -11;  // Tahoma 8 pt at 96 dpi
+inline constexpr int kFontPoints = 8;  // Tahoma 8 pt: 11 pixels high at 96 dpi
 inline constexpr const wchar_t* kFontFace = L"Tahoma";
 inline constexpr const wchar_t* kFormCaption = L"Window Jumper";
 inline constexpr int kDropDownCount = 8;  // items the open list shows at once
