@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
@@ -376,6 +377,7 @@ std::optional<DWORD> Program::WaitForExit(DWORD timeout_ms) const {
 }
 
 std::optional<std::wstring> Program::ReadInProcess(const std::wstring& probe_dll,
+                                                   const std::wstring& request,
                                                    DWORD timeout_ms) const {
     constexpr DWORD kBytes = 32768 * sizeof(wchar_t);
     const std::wstring suffix = std::to_wstring(process_id_);
@@ -385,6 +387,11 @@ std::optional<std::wstring> Program::ReadInProcess(const std::wstring& probe_dll
     const unique_handle done(
         ::CreateEventW(nullptr, TRUE, FALSE, (L"Local\\JumperTestProbeDone." + suffix).c_str()));
     if (!mapping || !done || !Running()) return std::nullopt;
+    if (auto* view = static_cast<wchar_t*>(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0))) {
+        request.copy(view, std::min<std::size_t>(request.size(), 1024));
+        view[std::min<std::size_t>(request.size(), 1024)] = L'\0';
+        ::UnmapViewOfFile(view);
+    }
 
     // LoadLibraryW in the other process, with the path copied into it.
     const std::size_t path_bytes = (probe_dll.size() + 1) * sizeof(wchar_t);
@@ -419,6 +426,41 @@ void Program::Kill() {
 }
 
 Program::~Program() { Kill(); }
+
+std::map<std::wstring, std::wstring> ParseProbeReport(const std::wstring& report) {
+    std::map<std::wstring, std::wstring> lines;
+    std::wistringstream in(report);
+    std::wstring line;
+    while (std::getline(in, line)) {
+        std::wistringstream words(line);
+        std::wstring kind;
+        std::wstring name;
+        words >> kind >> name;
+        std::wstring rest;
+        std::getline(words, rest);
+        if (!rest.empty() && rest[0] == L' ') rest.erase(0, 1);
+        lines[kind + L" " + name] = rest;
+    }
+    return lines;
+}
+
+bool MakeDpiAware() {
+    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    const auto function = [user32](const char* name) {
+        return reinterpret_cast<void (*)()>(::GetProcAddress(user32, name));
+    };
+    using SetAwarenessFn = BOOL(WINAPI*)(HANDLE);
+    using GetContextFn = HANDLE(WINAPI*)();
+    using AwarenessOfFn = int(WINAPI*)(HANDLE);
+    const auto set_awareness = reinterpret_cast<SetAwarenessFn>(function("SetProcessDpiAwarenessContext"));
+    const auto thread_context = reinterpret_cast<GetContextFn>(function("GetThreadDpiAwarenessContext"));
+    const auto awareness_of = reinterpret_cast<AwarenessOfFn>(function("GetAwarenessFromDpiAwarenessContext"));
+    if (!set_awareness || !thread_context || !awareness_of) return false;
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2. It fails when the process is aware already,
+    // which is how Wine starts a program without a manifest.
+    set_awareness(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+    return awareness_of(thread_context()) == 2;  // DPI_AWARENESS_PER_MONITOR_AWARE
+}
 
 // ---- Target windows of the driver's own ---------------------------------------------------
 

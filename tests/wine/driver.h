@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -165,9 +166,11 @@ public:
     // Waits for the process to end; its exit code, or nothing on timeout.
     std::optional<DWORD> WaitForExit(DWORD timeout_ms) const;
     // Loads the probe DLL (window_probe.dll) into the process and returns the text it reports
-    // about the main window's icons and its controls' fonts, which only the window's own
-    // process can read.
+    // about the main window's DPI, icons and its controls' fonts, which only the window's own
+    // process can read. The probe first carries out request, if there is one (see
+    // window_probe.cpp).
     std::optional<std::wstring> ReadInProcess(const std::wstring& probe_dll,
+                                              const std::wstring& request = L"",
                                               DWORD timeout_ms = 10000) const;
     // Ends the process if it still runs (for a test that gives up).
     void Kill();
@@ -182,6 +185,14 @@ private:
     Clock::time_point started_{};
     double startup_ms_ = 0;
 };
+
+// The lines of a probe report by their first two words ("icon big", "font 201"), each
+// holding the rest of its line.
+std::map<std::wstring, std::wstring> ParseProbeReport(const std::wstring& report);
+
+// Makes the driver per-monitor DPI aware, so that it reads and sets every window's
+// rectangle in real pixels whatever the DPI; false where the system cannot.
+bool MakeDpiAware();
 
 // ---- Target windows of the driver's own ---------------------------------------------------
 

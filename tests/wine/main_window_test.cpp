@@ -3,41 +3,13 @@
 // closing it. Usage: main_window_test <jumper.exe> <window_probe.dll>
 #include <cstdio>
 #include <cwctype>
-#include <map>
-#include <sstream>
 
 #include "driver.h"
-#include "ui/form1_layout.h"  // control identifiers only
+#include "expected_layout.h"
 
 using namespace driver;
 
 namespace {
-
-// The window as it is meant to look, at 96 dpi, in client coordinates.
-struct ExpectedControl {
-    int id;
-    const wchar_t* class_name;
-    int left;
-    int top;
-    int width;
-    int height;
-    const wchar_t* text;
-};
-
-const ExpectedControl kExpected[] = {
-    {ui::IdLabel1, L"Static", 12, 38, 51, 13, L"Min Width:"},
-    {ui::IdLabel2, L"Static", 9, 65, 54, 13, L"Min Height:"},
-    {ui::IdLabel3, L"Static", 21, 10, 42, 13, L"Window:"},
-    {ui::IdLabel4, L"Static", 188, 38, 55, 13, L"Max Width:"},
-    {ui::IdLabel5, L"Static", 185, 65, 58, 13, L"Max Height:"},
-    {ui::IdComboBox1, L"ComboBox", 69, 8, 267, 21, L""},
-    {ui::IdButton1, L"Button", 342, 8, 85, 25, L"Refresh"},
-    {ui::IdButton2, L"Button", 69, 89, 268, 25, L"Random"},
-    {ui::IdEdit1, L"Edit", 69, 35, 87, 21, L"100"},
-    {ui::IdEdit2, L"Edit", 69, 62, 87, 21, L"100"},
-    {ui::IdEdit3, L"Edit", 249, 35, 87, 21, L"300"},
-    {ui::IdEdit4, L"Edit", 249, 62, 87, 21, L"300"},
-};
 
 // Focus order with Tab, starting from the list.
 const int kTabOrder[] = {ui::IdComboBox1, ui::IdButton1, ui::IdButton2, ui::IdEdit1,
@@ -51,8 +23,8 @@ void CheckFrame(const Program& program) {
     CHECK_EQ(ClassName(window), L"TForm1");
     CHECK_EQ(WindowText(window), L"Window Jumper");
     const RECT client = ClientRect(window);
-    CHECK_EQ(Width(client), 430);
-    CHECK_EQ(Height(client), 132);
+    CHECK_EQ(Width(client), kExpectedClientWidth);
+    CHECK_EQ(Height(client), kExpectedClientHeight);
 
     const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
     CHECK(HasStyle(style, WS_CAPTION));
@@ -79,29 +51,11 @@ void CheckFrame(const Program& program) {
     CHECK(std::abs(frame.top - (768 - Height(frame)) / 2) <= 1);
 }
 
-// Lines of the probe's report, by key ("icon big", "font 201").
-std::map<std::wstring, std::wstring> ParseProbe(const std::wstring& text) {
-    std::map<std::wstring, std::wstring> lines;
-    std::wistringstream in(text);
-    std::wstring line;
-    while (std::getline(in, line)) {
-        std::wistringstream words(line);
-        std::wstring kind;
-        std::wstring name;
-        words >> kind >> name;
-        std::wstring rest;
-        std::getline(words, rest);
-        if (!rest.empty() && rest[0] == L' ') rest.erase(0, 1);
-        lines[kind + L" " + name] = rest;
-    }
-    return lines;
-}
-
 void CheckIconsAndFonts(const Program& program, const std::wstring& probe_dll) {
     Section("icons and fonts (read inside the program)");
     const auto report = program.ReadInProcess(probe_dll);
     if (!CHECK(report.has_value())) return;
-    const auto lines = ParseProbe(*report);
+    const auto lines = ParseProbeReport(*report);
 
     const auto icon_size = [&](const wchar_t* key) {
         const auto found = lines.find(key);

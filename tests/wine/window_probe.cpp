@@ -2,15 +2,59 @@
 // handles of the process that made them, and Wine answers WM_GETFONT and WM_GETICON from
 // another process with null, so this reads them from inside and hands the result back as
 // text in a shared section named after the process:
+//   dpi window <the window's DPI> <its DPI awareness: 0 unaware, 1 system, 2 per monitor>
 //   icon big <width> <height>
 //   icon small <width> <height>
 //   font <control id> <height> <weight> <italic> <face>
+//   text <control id> <width> <height>     the extent of the control's text in its font
+// The driver may leave a request in the section first, which is carried out before the
+// report:
+//   dpichanged <dpi> <left> <top> <right> <bottom>   sends the main window WM_DPICHANGED
+// The probe unloads itself when done, so that it can be loaded again.
 #include <windows.h>
 
 #include <cwchar>
+#include <sstream>
 #include <string>
 
 namespace {
+
+HMODULE probe_module = nullptr;
+
+std::wstring DpiLine(HWND window) {
+    const UINT dpi = ::GetDpiForWindow(window);
+    const int awareness =
+        ::GetAwarenessFromDpiAwarenessContext(::GetWindowDpiAwarenessContext(window));
+    return L"dpi window " + std::to_wstring(dpi) + L" " + std::to_wstring(awareness) + L"\n";
+}
+
+std::wstring TextLine(HWND control) {
+    wchar_t text[256] = {};
+    const int length = ::GetWindowTextW(control, text, 256);
+    SIZE extent{};
+    if (const HDC dc = ::GetDC(control)) {
+        const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+        const HGDIOBJ old = ::SelectObject(dc, font);
+        ::GetTextExtentPoint32W(dc, text, length, &extent);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(control, dc);
+    }
+    return L"text " + std::to_wstring(::GetDlgCtrlID(control)) + L" " +
+           std::to_wstring(extent.cx) + L" " + std::to_wstring(extent.cy) + L"\n";
+}
+
+void CarryOut(const std::wstring& request, HWND window) {
+    std::wistringstream words(request);
+    std::wstring verb;
+    words >> verb;
+    if (verb == L"dpichanged") {
+        UINT dpi = 0;
+        RECT suggested{};
+        words >> dpi >> suggested.left >> suggested.top >> suggested.right >> suggested.bottom;
+        ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                       reinterpret_cast<LPARAM>(&suggested));
+    }
+}
 
 std::wstring IconLine(HWND window, WPARAM which, const wchar_t* name) {
     const auto icon = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, which, 0));
@@ -66,18 +110,28 @@ HWND MainWindow() {
 DWORD WINAPI Report(void*) {
     const std::wstring suffix = std::to_wstring(::GetCurrentProcessId());
     const HANDLE mapping =
-        ::OpenFileMappingW(FILE_MAP_WRITE, FALSE, (L"Local\\JumperTestProbe." + suffix).c_str());
+        ::OpenFileMappingW(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, (L"Local\\JumperTestProbe." + suffix).c_str());
     const HANDLE done =
         ::OpenEventW(EVENT_MODIFY_STATE, FALSE, (L"Local\\JumperTestProbeDone." + suffix).c_str());
-    if (!mapping || !done) return 1;
+    if (!mapping || !done) ::FreeLibraryAndExitThread(probe_module, 1);
+
+    std::wstring request;
+    if (const auto* view = static_cast<const wchar_t*>(
+            ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0))) {
+        request = view;
+        ::UnmapViewOfFile(view);
+    }
 
     std::wstring text;
     if (const HWND window = MainWindow()) {
+        CarryOut(request, window);
+        text += DpiLine(window);
         text += IconLine(window, ICON_BIG, L"big");
         text += IconLine(window, ICON_SMALL, L"small");
         for (HWND child = ::GetWindow(window, GW_CHILD); child;
              child = ::GetWindow(child, GW_HWNDNEXT)) {
             text += FontLine(child);
+            text += TextLine(child);
         }
     }
     if (auto* view = static_cast<wchar_t*>(::MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0))) {
@@ -90,14 +144,16 @@ DWORD WINAPI Report(void*) {
     ::SetEvent(done);
     ::CloseHandle(done);
     ::CloseHandle(mapping);
-    return 0;
+    ::FreeLibraryAndExitThread(probe_module, 0);
 }
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void*) {
     // The loader lock is held here: the work runs on a thread of its own once it is released.
+    // That thread takes over the driver's load of the probe and undoes it as it ends.
     if (reason == DLL_PROCESS_ATTACH) {
+        probe_module = module;
         if (const HANDLE thread = ::CreateThread(nullptr, 0, &Report, nullptr, 0, nullptr)) {
             ::CloseHandle(thread);
         }
