@@ -53,7 +53,9 @@ target_link_options(jumper PRIVATE ${JUMPER_HARDENING_LINK}
                     "-Wl,-Map,$<TARGET_FILE_DIR:jumper>/jumper.map")
 
 # Release builds ship stripped. The unstripped image stays beside it as jumper.unstripped.exe,
-# for the symbol checks (stack protection) and for reading crash addresses.
+# for the symbol checks (stack protection) and for reading crash addresses. objcopy writes
+# the current time into the PE header unless SOURCE_DATE_EPOCH says otherwise: zero, as the
+# linker leaves it (--no-insert-timestamp), so that the release is reproducible.
 # The binutils of the compiler's own target (x86_64- or i686-w64-mingw32-).
 get_filename_component(_jumper_cxx ${CMAKE_CXX_COMPILER} NAME)
 string(REGEX MATCH "^[^-]+-w64-mingw32-" _jumper_tools "${_jumper_cxx}")
@@ -64,7 +66,8 @@ if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$")
   add_custom_command(TARGET jumper POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:jumper>
             $<TARGET_FILE_DIR:jumper>/jumper.unstripped.exe
-    COMMAND ${JUMPER_OBJCOPY} --strip-all $<TARGET_FILE:jumper>
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
+            ${JUMPER_OBJCOPY} --strip-all $<TARGET_FILE:jumper>
     COMMENT "Stripping jumper.exe (unstripped copy: jumper.unstripped.exe)"
     VERBATIM)
   set(JUMPER_UNSTRIPPED $<TARGET_FILE_DIR:jumper>/jumper.unstripped.exe)
