@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer and again under ThreadSanitizer, then the Windows build and
 # its end-to-end tests under Wine, with real windows on a virtual X display, for 64-bit and
 # again for 32-bit Windows; also the lint, bounded fuzz runs, the check of the built
-# executables' hardening, and the release check (two release builds compared and inspected).
+# executables' hardening, and the release check (two release builds compared and read through).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The release check: builds the release twice, in two build folders and into two dist
-# folders under build/release-check, and compares and inspects the results
+# folders under build/release-check, compares the results and reads them through
 # (check_release.py). Ends with "release: N passed, M failed".
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
