@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the host unit tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer and again under ThreadSanitizer, then the Windows build and
-# its end-to-end tests under Wine, with real windows on a virtual X display; also the lint,
-# bounded fuzz runs, and the check of the built executable's hardening.
+# its end-to-end tests under Wine, with real windows on a virtual X display, for 64-bit and
+# again for 32-bit Windows; also the lint, bounded fuzz runs, the check of the built
+# executables' hardening, and the release check (two release builds compared and read through).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -28,43 +29,68 @@ run_ctest() {  # build dir, then ctest arguments
   failed=$((failed + fails))
 }
 
+run_counted() {  # label, then the command; counts its last "label: N passed, M failed" line
+  local label=$1 log counts
+  shift
+  log=$(mktemp)
+  if "$@" 2>&1 | tee "$log"; then :; fi
+  counts=$(sed -n "s/^$label: \([0-9]*\) passed, \([0-9]*\) failed$/\1 \2/p" "$log" | tail -1)
+  rm -f "$log"
+  if [[ -z $counts ]]; then
+    echo "test.sh: the $label run reported no result" >&2
+    failed=$((failed + 1))
+    return
+  fi
+  passed=$((passed + ${counts% *}))
+  failed=$((failed + ${counts#* }))
+}
+
+step_title=""
+step() {  # prints how long the last step took, then the next one's title ("" after the last)
+  if [[ -n $step_title ]]; then echo "-- $step_title: $((SECONDS - step_start)) s"; fi
+  step_title=$1
+  step_start=$SECONDS
+  if [[ -n $1 ]]; then echo "== $1"; fi
+}
+
 host_build() {  # build dir, sanitizers
   cmake -S "$root" -B "$1" -DCMAKE_BUILD_TYPE=Debug -DJUMPER_SANITIZE="$2" >/dev/null
   cmake --build "$1" -j "$(nproc)"
 }
 
-echo "== host unit tests, address and undefined-behaviour sanitizers"
+step "host unit tests, address and undefined-behaviour sanitizers"
 host_build build/host-asan address,undefined
 run_ctest build/host-asan
 
-echo "== host unit tests, thread sanitizer"
+step "host unit tests, thread sanitizer"
 host_build build/host-tsan thread
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build/host-tsan
 
-echo "== lint: cppcheck and clang-tidy over src"
+step "lint: cppcheck and clang-tidy over src"
 if "$root/scripts/lint.sh"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
-echo "== fuzz targets, a bounded run each (tests/fuzz/run.sh --time N runs longer)"
-fuzz_log=$(mktemp)
-if "$root/tests/fuzz/run.sh" 2>&1 | tee "$fuzz_log"; then :; fi
-fuzz_passed=$(sed -n 's/^fuzz: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$fuzz_log")
-fuzz_failed=$(sed -n 's/^fuzz: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$fuzz_log")
-rm -f "$fuzz_log"
-if [[ -z $fuzz_passed ]]; then
-  echo "test.sh: the fuzz run reported no result" >&2
-  failed=$((failed + 1))
-else
-  passed=$((passed + fuzz_passed))
-  failed=$((failed + fuzz_failed))
-fi
+step "fuzz targets, a bounded run each (tests/fuzz/run.sh --time N runs longer)"
+run_counted fuzz "$root/tests/fuzz/run.sh"
 
-echo "== Windows build and its tests under Wine (the hardening check of jumper.exe among them)"
+step "release check: both releases built twice and compared, zips, SHA256SUMS, versions"
+run_counted release "$root/tests/release/run.sh"
+
+step "Windows build and its tests under Wine (the hardening check of jumper.exe among them)"
 "$root/scripts/build.sh"
 export JUMPER_XVFB=1
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
 trap jumper_stop_wine EXIT
 run_ctest build/win --timeout 600
+
+step "32-bit Windows build and its tests under Wine, in the same prefix (WoW64)"
+cmake -S "$root" -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win32 -j "$(nproc)"
+run_ctest build/win32 --timeout 600
+step ""
+
+echo "test command: $SECONDS s"
 
 echo "tests: $passed passed, $failed failed"
 ((failed == 0))

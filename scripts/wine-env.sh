@@ -42,9 +42,20 @@ if [[ -z ${DISPLAY:-} || ${JUMPER_XVFB:-0} == 1 ]]; then
   jumper_start_xvfb
 fi
 
+# The 32-bit build runs in the same prefix, through WoW64: a prefix made before Wine's
+# 32-bit side was installed has no syswow64 and is made anew.
+if [[ -f $WINEPREFIX/.jumper-ready && ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
+  echo "wine-env: $WINEPREFIX cannot run 32-bit programs; making it anew" >&2
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+fi
 if [[ ! -f $WINEPREFIX/.jumper-ready ]]; then
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
+  if [[ ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
+    echo "wine-env: $WINEPREFIX has no 32-bit side (is wine32:i386 installed?)" >&2
+  fi
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \

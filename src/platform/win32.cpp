@@ -70,7 +70,7 @@ void Win32Desktop::EnumWindows(EnumWindowsCallback callback, std::intptr_t conte
         std::intptr_t context;
     } binding{callback, context};
     ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
+        [](HWND window, LPARAM param) CALLBACK -> BOOL {
             const auto& bound = *reinterpret_cast<const Binding*>(param);
             return bound.callback(HandleOf(window), bound.context) ? TRUE : FALSE;
         },

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Checks that a built jumper.exe keeps its hardening.
 
-Reads the PE headers itself (DllCharacteristics, image base, file characteristics, section
-flags, base relocations, import table) and uses the MinGW binutils on the unstripped copy
-for stack protection: the __stack_chk_fail routine must be linked in and called from the
+Reads the PE headers itself (machine, DllCharacteristics, image base, file characteristics,
+section flags, base relocations, import table) and uses the MinGW binutils on the unstripped
+copy for stack protection: the __stack_chk_fail routine must be linked in and called from the
 program's own functions. Prints one line per check and exits non-zero if any fails.
 
-    check_pe.py [--objdump OBJDUMP] [--nm NM] [--unstripped UNSTRIPPED.exe] jumper.exe
+The 64-bit image (PE32+) must also have the high-entropy flag and a base above 4 GiB; the
+32-bit image (PE32) has neither, as a 32-bit address space has no room for them.
+
+    check_pe.py [--machine x64|x86] [--objdump OBJDUMP] [--nm NM] [--unstripped U.exe] jumper.exe
     check_pe.py --self-test     checks that the checks catch images that lack each property
 """
 
@@ -24,7 +27,10 @@ IMAGE_SCN_MEM_EXECUTE = 0x20000000
 IMAGE_SCN_MEM_WRITE = 0x80000000
 IMAGE_DIRECTORY_ENTRY_IMPORT = 1
 IMAGE_DIRECTORY_ENTRY_BASERELOC = 5
+PE32 = 0x10B
 PE32_PLUS = 0x20B
+# What each build's image must be: machine type and optional-header format.
+MACHINES = {"x64": (0x8664, PE32_PLUS), "x86": (0x14C, PE32)}
 
 # DLLs that every Windows installation has in System32, compared in lower case. The API-set
 # names (api-ms-win-*) are how the Universal CRT and newer imports are spelled.
@@ -45,7 +51,7 @@ class PeError(Exception):
 
 
 class PeImage:
-    """The parts of a PE32+ image that the checks read."""
+    """The parts of a PE32 or PE32+ image that the checks read."""
 
     def __init__(self, data):
         self.data = data
@@ -57,14 +63,20 @@ class PeImage:
         (self.machine, sections, _, _, _, optional_size,
          self.characteristics) = struct.unpack_from("<HHIIIHH", data, pe + 4)
         optional = pe + 24
-        magic = struct.unpack_from("<H", data, optional)[0]
-        if magic != PE32_PLUS:
-            raise PeError("not a PE32+ image (magic %#x)" % magic)
-        self.image_base = struct.unpack_from("<Q", data, optional + 24)[0]
+        self.magic = struct.unpack_from("<H", data, optional)[0]
+        # PE32 has a 32-bit image base and BaseOfData; PE32+ a 64-bit base in their place.
+        if self.magic == PE32_PLUS:
+            self.image_base = struct.unpack_from("<Q", data, optional + 24)[0]
+            self.directory_table = optional + 112
+        elif self.magic == PE32:
+            self.image_base = struct.unpack_from("<I", data, optional + 28)[0]
+            self.directory_table = optional + 96
+        else:
+            raise PeError("not a PE32 or PE32+ image (magic %#x)" % self.magic)
         self.dll_characteristics = struct.unpack_from("<H", data, optional + 70)[0]
-        directory_count = struct.unpack_from("<I", data, optional + 108)[0]
+        directory_count = struct.unpack_from("<I", data, self.directory_table - 4)[0]
         self.directories = [
-            struct.unpack_from("<II", data, optional + 112 + 8 * i)
+            struct.unpack_from("<II", data, self.directory_table + 8 * i)
             for i in range(directory_count)
         ]
         self.sections = []
@@ -104,20 +116,25 @@ class PeImage:
             entry += 20
 
 
-def check_image(image):
-    """Returns (name, ok, detail) for every property of the image."""
+def check_image(image, machine="x64"):
+    """Returns (name, ok, detail) for every property the image must have as a machine build."""
     results = []
 
     def check(name, ok, detail):
         results.append((name, bool(ok), detail))
 
+    machine_type, magic = MACHINES[machine]
     dll = image.dll_characteristics
-    check("machine x86-64", image.machine == 0x8664, "%#x" % image.machine)
-    for flag, label in ((IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, "DYNAMIC_BASE"),
-                        (IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA, "HIGH_ENTROPY_VA"),
-                        (IMAGE_DLLCHARACTERISTICS_NX_COMPAT, "NX_COMPAT")):
+    check("machine " + machine, image.machine == machine_type and image.magic == magic,
+          "machine %#x, optional header magic %#x" % (image.machine, image.magic))
+    flags = [(IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, "DYNAMIC_BASE"),
+             (IMAGE_DLLCHARACTERISTICS_NX_COMPAT, "NX_COMPAT")]
+    if machine == "x64":
+        flags.insert(1, (IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA, "HIGH_ENTROPY_VA"))
+    for flag, label in flags:
         check("DllCharacteristics has " + label, dll & flag, "%#06x" % dll)
-    check("image base above 4 GiB", image.image_base > 0xFFFFFFFF, "%#x" % image.image_base)
+    if machine == "x64":
+        check("image base above 4 GiB", image.image_base > 0xFFFFFFFF, "%#x" % image.image_base)
     check("relocations not stripped", not image.characteristics & IMAGE_FILE_RELOCS_STRIPPED,
           "Characteristics %#06x" % image.characteristics)
     reloc_rva, reloc_size = image.directory(IMAGE_DIRECTORY_ENTRY_BASERELOC)
@@ -184,10 +201,10 @@ def _patched(data, image, edit):
     return PeImage(bytes(copy))
 
 
-def self_test(path):
+def self_test(path, machine):
     data = open(path, "rb").read()
     image = PeImage(data)
-    baseline = check_image(image)
+    baseline = check_image(image, machine)
     if not all(ok for _, ok, _ in baseline):
         print("self-test: the given image does not pass to begin with", file=sys.stderr)
         return 1
@@ -203,12 +220,15 @@ def self_test(path):
     def low_base(buffer, pe):
         struct.pack_into("<Q", buffer, optional_of(pe) + 24, 0x400000)
 
+    def other_machine(buffer, pe):
+        struct.pack_into("<H", buffer, pe + 4, 0x14C if image.machine == 0x8664 else 0x8664)
+
     def relocs_stripped(buffer, pe):
         at = pe + 22
         struct.pack_into("<H", buffer, at, struct.unpack_from("<H", buffer, at)[0] | 1)
 
     def no_reloc(buffer, pe):
-        struct.pack_into("<II", buffer, optional_of(pe) + 112 + 8 * 5, 0, 0)
+        struct.pack_into("<II", buffer, image.directory_table + 8 * 5, 0, 0)
         for i, section in enumerate(image.sections):
             if section[0] == ".reloc":
                 buffer[section_table(pe) + 40 * i:section_table(pe) + 40 * i + 8] = b".relx\0\0\0"
@@ -228,21 +248,26 @@ def self_test(path):
         buffer[at:at + len(old)] = new.encode("ascii")
 
     cases = [
+        ("other machine type", other_machine, "machine " + machine),
         ("DYNAMIC_BASE cleared", clear_dll(IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE),
          "DllCharacteristics has DYNAMIC_BASE"),
-        ("HIGH_ENTROPY_VA cleared", clear_dll(IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA),
-         "DllCharacteristics has HIGH_ENTROPY_VA"),
         ("NX_COMPAT cleared", clear_dll(IMAGE_DLLCHARACTERISTICS_NX_COMPAT),
          "DllCharacteristics has NX_COMPAT"),
-        ("base 0x400000", low_base, "image base above 4 GiB"),
         ("RELOCS_STRIPPED set", relocs_stripped, "relocations not stripped"),
         ("no .reloc", no_reloc, ".reloc section with base relocations"),
         ("writable code", writable_text, "no section both writable and executable"),
         ("foreign DLL", foreign_import, "imports system DLLs only"),
     ]
+    if machine == "x64":
+        cases += [
+            ("HIGH_ENTROPY_VA cleared", clear_dll(IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA),
+             "DllCharacteristics has HIGH_ENTROPY_VA"),
+            ("base 0x400000", low_base, "image base above 4 GiB"),
+        ]
     failures = 0
     for label, edit, expected in cases:
-        results = dict((name, ok) for name, ok, _ in check_image(_patched(data, image, edit)))
+        results = dict((name, ok) for name, ok, _ in
+                       check_image(_patched(data, image, edit), machine))
         caught = results.get(expected) is False
         others = [name for name, ok in results.items() if not ok and name != expected]
         print("%s  self-test: %s is caught by '%s'%s" % (
@@ -256,6 +281,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("exe")
     parser.add_argument("--unstripped", help="unstripped copy of exe, for the symbol checks")
+    parser.add_argument("--machine", choices=sorted(MACHINES), default="x64",
+                        help="the build the image must be (default x64)")
     parser.add_argument("--objdump", default="x86_64-w64-mingw32-objdump")
     parser.add_argument("--nm", default="x86_64-w64-mingw32-nm")
     parser.add_argument("--self-test", action="store_true",
@@ -268,10 +295,10 @@ def main():
         print("FAIL  %s: %s" % (args.exe, error))
         return 1
     print("%s: %d bytes" % (args.exe, len(image.data)))
-    failed = report(check_image(image))
+    failed = report(check_image(image, args.machine))
     failed += report(check_stack_protection(args.unstripped or args.exe, args.objdump, args.nm))
     if args.self_test:
-        failed += self_test(args.exe)
+        failed += self_test(args.exe, args.machine)
     print("hardening: %s" % ("all checks passed" if not failed else "%d checks failed" % failed))
     return 1 if failed else 0
 

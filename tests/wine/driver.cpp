@@ -130,7 +130,7 @@ std::vector<HWND> TopLevelWindows(DWORD process_id) {
         std::vector<HWND> windows;
     } context{process_id, {}};
     ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
+        [](HWND window, LPARAM param) CALLBACK -> BOOL {
             auto& found = *reinterpret_cast<Context*>(param);
             DWORD owner_process = 0;
             ::GetWindowThreadProcessId(window, &owner_process);

@@ -91,7 +91,7 @@ HWND MainWindow() {
         HWND window;
     } found{::GetCurrentProcessId(), nullptr};
     ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
+        [](HWND window, LPARAM param) CALLBACK -> BOOL {
             auto& f = *reinterpret_cast<Found*>(param);
             DWORD process_id = 0;
             ::GetWindowThreadProcessId(window, &process_id);
