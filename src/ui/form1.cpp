@@ -232,13 +232,13 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void TForm1::CreateControls() {
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+    // ApplyDpi puts each control in its place, now and after a DPI change.
     for (const ControlDescription& entry : kControls) {
         const ControlClass control_class = ClassOf(entry.kind);
         DWORD style = WS_CHILD | WS_VISIBLE | control_class.style;
         if (entry.tab_order != kNoTabStop) style |= WS_TABSTOP;
         const HWND control = ::CreateWindowExW(
-            control_class.ex_style, control_class.name, entry.text, style, Scale(entry.left),
-            Scale(entry.top), Scale(entry.width), Scale(entry.height), hwnd_,
+            control_class.ex_style, control_class.name, entry.text, style, 0, 0, 0, 0, hwnd_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
         if (!control) throw platform::Exception(L"Unable to create the control " +
                                                 std::wstring(entry.name));
