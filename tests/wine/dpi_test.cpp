@@ -166,9 +166,10 @@ void CheckJumpInPixels(const Program& program, TargetWindows& targets) {
     const RECT rect = WindowRect(target);
     std::printf("target %dx%d at %ld,%ld\n", Width(rect), Height(rect), rect.left, rect.top);
     CHECK(sized);
-    // Inside the screen in pixels: the place is drawn from the screen's real size.
-    CHECK(rect.left >= 0 && rect.right <= ::GetSystemMetrics(SM_CXSCREEN));
-    CHECK(rect.top >= 0 && rect.bottom <= ::GetSystemMetrics(SM_CYSCREEN));
+    // The top-left corner is a point of the screen in pixels (the window may reach past its
+    // right and bottom edges).
+    CHECK(rect.left >= 0 && rect.left < ::GetSystemMetrics(SM_CXSCREEN));
+    CHECK(rect.top >= 0 && rect.top < ::GetSystemMetrics(SM_CYSCREEN));
     Click(program.Control(ui::IdButton2));  // Stop
 }
 
