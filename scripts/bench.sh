@@ -37,7 +37,6 @@ taskset -c 0 build/bench-host/micro --benchmark_repetitions=5 \
 echo "== under Wine"
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
-trap jumper_stop_wine EXIT
 # The wine server and the desktop process start with the first program: wait until no
 # server of this prefix runs, so that they start pinned as well.
 wineserver -w

@@ -8,6 +8,14 @@ cd "$root"
 build=$root/build/lint
 status=0
 
+# A tool that cannot run is a broken set-up, not a finding.
+for tool in cppcheck clang-tidy; do
+  if ! "$tool" --version >/dev/null 2>&1; then
+    echo "lint: $tool cannot run: install Debian's $tool package (scripts/setup.sh does)" >&2
+    exit 2
+  fi
+done
+
 echo "== cppcheck"
 suppress=(--suppress=missingIncludeSystem)
 # cppcheck reads no system headers: CALLBACK, a calling convention on a callback lambda,
@@ -37,9 +45,13 @@ checks+=',readability-misleading-indentation,readability-redundant-smartptr-get'
 checks+=',-bugprone-easily-swappable-parameters,-performance-no-int-to-ptr,-cert-err58-cpp'
 checks+=',-clang-analyzer-optin.performance.Padding'
 log=$(mktemp -d)
+# clang-tidy's own messages ("N warnings generated") are noise, unless it failed with no
+# finding to show: then they are the reason, and are shown.
 find src -name '*.cpp' | sort | xargs -P 2 -I{} sh -c '
   out="$1/$(echo "$2" | tr / _).log"; shift 2
-  clang-tidy "$@" >"$out" 2>/dev/null' sh "$log" {} -p "$build" "${extra[@]}" \
+  clang-tidy "$@" >"$out" 2>"$out.err" && exit 0
+  grep -qE "(warning|error):" "$out" || cat "$out.err" >&2
+  exit 1' sh "$log" {} -p "$build" "${extra[@]}" \
     --checks="$checks" --warnings-as-errors='*' --header-filter="^$root/src/" --quiet {} ||
   status=1
 cat "$log"/*.log | grep -E "(warning|error):" -A3 || true

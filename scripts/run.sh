@@ -9,7 +9,6 @@ headless=0
 [[ -z ${DISPLAY:-} ]] && headless=1
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
-trap jumper_stop_wine EXIT
 
 if ((headless == 0)); then
   wine "$root/build/win/jumper.exe"

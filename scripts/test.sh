@@ -80,7 +80,6 @@ step "Windows build and its tests under Wine (the hardening check of jumper.exe 
 export JUMPER_XVFB=1
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
-trap jumper_stop_wine EXIT
 run_ctest build/win --timeout 600
 
 step "32-bit Windows build and its tests under Wine, in the same prefix (WoW64)"

@@ -1,6 +1,7 @@
 # Sourced: prepares a Wine prefix of the project's own and an X display, and exports what
 # Wine needs. Every program in the prefix runs in one 1024x768 virtual desktop, so windows
-# have real frames and hiding or showing one does not stall.
+# have real frames and hiding or showing one does not stall. Sets an EXIT trap that ends
+# what it started (jumper_stop_wine), so a set-up that fails half-way leaves nothing running.
 #   JUMPER_WINEPREFIX  the prefix (default: build/wineprefix)
 #   JUMPER_XVFB=1      always use a virtual X display of our own, even when DISPLAY is set
 
@@ -9,6 +10,9 @@ export WINEPREFIX=${JUMPER_WINEPREFIX:-$_jumper_root/build/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+
+# What the prefix is set up with; a prefix set up with an older list is set up again.
+_jumper_prefix_settings=2
 
 jumper_start_xvfb() {
   local display
@@ -25,12 +29,15 @@ jumper_start_xvfb() {
       return 0
     fi
   done
-  echo "wine-env: no free X display" >&2
+  unset JUMPER_XVFB_PID
+  echo "wine-env: no free X display between :90 and :140" >&2
   return 1
 }
 
 jumper_stop_wine() {
-  wineserver -k 2>/dev/null || true  # this prefix's own server only
+  if command -v wineserver >/dev/null; then
+    wineserver -k 2>/dev/null || true  # this prefix's own server only
+  fi
   if [[ -n ${JUMPER_XVFB_PID:-} ]]; then
     kill "$JUMPER_XVFB_PID" 2>/dev/null || true
     wait "$JUMPER_XVFB_PID" 2>/dev/null || true
@@ -38,28 +45,70 @@ jumper_stop_wine() {
   fi
 }
 
-if [[ -z ${DISPLAY:-} || ${JUMPER_XVFB:-0} == 1 ]]; then
-  jumper_start_xvfb
-fi
+# Fonts chosen on purpose, not whatever the machine happens to have: the program's Tahoma
+# is Liberation Sans, whose widths come within a pixel of Windows' Tahoma 8 (no label
+# outgrows the layout), and Marlett, Wine's own, draws the caption buttons' glyphs.
+jumper_set_fonts() {
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /t REG_SZ \
+    /d "Liberation Sans" /f >/dev/null 2>&1 &&
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+}
 
-# The 32-bit build runs in the same prefix, through WoW64: a prefix made before Wine's
-# 32-bit side was installed has no syswow64 and is made anew.
-if [[ -f $WINEPREFIX/.jumper-ready && ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
-  echo "wine-env: $WINEPREFIX cannot run 32-bit programs; making it anew" >&2
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
-fi
-if [[ ! -f $WINEPREFIX/.jumper-ready ]]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  if [[ ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
-    echo "wine-env: $WINEPREFIX has no 32-bit side (is wine32:i386 installed?)" >&2
+_jumper_wine_env() {
+  local command package
+  for command in wine:wine wineboot:wine wineserver:wine Xvfb:xvfb; do
+    package=${command#*:}
+    command=${command%%:*}
+    if ! command -v "$command" >/dev/null; then
+      echo "wine-env: no $command command: install Debian's $package package" \
+           "(scripts/setup.sh does)" >&2
+      return 1
+    fi
+  done
+  trap jumper_stop_wine EXIT
+  if [[ -z ${DISPLAY:-} || ${JUMPER_XVFB:-0} == 1 ]]; then
+    jumper_start_xvfb || return 1
   fi
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
-    >/dev/null 2>&1
-  wineserver -w
-  touch "$WINEPREFIX/.jumper-ready"
-fi
+
+  # The 32-bit build runs in the same prefix, through WoW64: a prefix made before Wine's
+  # 32-bit side was installed has no syswow64 and is made anew.
+  if [[ -f $WINEPREFIX/.jumper-ready && ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
+    echo "wine-env: $WINEPREFIX cannot run 32-bit programs; making it anew" >&2
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
+  if [[ ! -f $WINEPREFIX/.jumper-ready ]]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >"$WINEPREFIX.log" 2>&1 || true
+    if [[ ! -d $WINEPREFIX/drive_c/windows/system32 ]]; then
+      cat "$WINEPREFIX.log" >&2
+      echo "wine-env: wineboot could not make $WINEPREFIX (its output is above; is Debian's" \
+           "wine64 package installed? scripts/setup.sh installs it)" >&2
+      rm -rf "$WINEPREFIX"
+      return 1
+    fi
+    if [[ ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
+      echo "wine-env: $WINEPREFIX has no 32-bit side: install Debian's wine32:i386" \
+           "package (scripts/setup.sh does)" >&2
+      rm -rf "$WINEPREFIX"
+      return 1
+    fi
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
+      >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
+      >/dev/null 2>&1
+  fi
+  if [[ $(cat "$WINEPREFIX/.jumper-ready" 2>/dev/null) != "$_jumper_prefix_settings" ]]; then
+    if ! jumper_set_fonts; then
+      echo "wine-env: could not set the prefix's fonts (are fonts-wine and" \
+           "fonts-liberation installed? scripts/setup.sh installs them)" >&2
+      return 1
+    fi
+    wineserver -w
+    echo "$_jumper_prefix_settings" >"$WINEPREFIX/.jumper-ready"
+  fi
+}
+_jumper_wine_env

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <map>
+#include <string>
+
+#include "driver.h"
 #include "ui/form1_layout.h"  // control identifiers only
 
 namespace driver {
@@ -35,5 +39,14 @@ inline constexpr ExpectedControl kExpected[] = {
     {ui::IdEdit3, L"Edit", 249, 35, 87, 21, L"300"},
     {ui::IdEdit4, L"Edit", 249, 62, 87, 21, L"300"},
 };
+
+// The probe's report, a line per key ("text 101" -> "51 13"), and one line's value.
+using ProbeLines = std::map<std::wstring, std::wstring>;
+std::wstring ProbeLine(const ProbeLines& lines, const std::wstring& key);
+
+// Every control where the 96-dpi layout puts it, scaled to dpi. A label sizes itself to its
+// text in the font the program really got: one that its text outgrows widens to the left,
+// keeping its right edge by its field. No label or button text is clipped.
+void CheckLayout(const Program& program, const ProbeLines& lines, int dpi);
 
 }  // namespace driver

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Runs a command in a fresh Debian 12 root, as on a new machine where nothing was installed
+# by hand: a minimal root made with mmdebstrap (apt, git and ca-certificates only), the
+# project's committed state cloned into it (with ../shared beside it when there is one), and
+# the command run there as root, in a private mount namespace, so that nothing outside the
+# root changes and every mount goes away with it.
+#   scripts/fresh-root.sh [--keep] -- COMMAND...
+# COMMAND runs in the clone's top folder. PNG files that it leaves in the clone's build/ are
+# copied to build/fresh-root/. The root is removed afterwards unless --keep is given. Exits
+# with COMMAND's status.
+set -euo pipefail
+project=$(cd "$(dirname "$0")/.." && pwd)
+name=$(basename "$project")
+
+keep=0
+while (($#)); do
+  case $1 in
+    --keep) keep=1; shift ;;
+    --) shift; break ;;
+    *) echo "usage: scripts/fresh-root.sh [--keep] -- COMMAND..." >&2; exit 2 ;;
+  esac
+done
+if ((!$#)); then
+  echo "usage: scripts/fresh-root.sh [--keep] -- COMMAND..." >&2
+  exit 2
+fi
+if [[ $(id -u) -ne 0 ]]; then
+  echo "fresh-root: making a root and entering it needs root" >&2
+  exit 2
+fi
+if ! command -v mmdebstrap >/dev/null; then
+  echo "fresh-root: installing mmdebstrap"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends mmdebstrap \
+    >/dev/null
+fi
+
+base=$(mktemp -d "${TMPDIR:-/var/tmp}/jumper-root.XXXXXX")
+fresh=$base/root
+cleanup() {
+  # Mounts live only in the namespace of the command below, which has ended by now; a root
+  # with anything still mounted in it is left alone rather than emptied through the mount.
+  if ((keep)); then
+    echo "fresh-root: kept in $fresh"
+  elif findmnt -rn -o TARGET | grep -q "^$fresh/"; then
+    echo "fresh-root: $fresh still has mounts; not removed" >&2
+  else
+    rm -rf "$base"
+  fi
+}
+trap cleanup EXIT
+
+# The machine's own package sources and settings, so that the root reaches the same archive.
+sources=()
+[[ -f /etc/apt/sources.list.d/debian.sources ]] && sources=(/etc/apt/sources.list.d/debian.sources)
+echo "fresh-root: making a Debian 12 root in $fresh"
+start=$SECONDS
+mmdebstrap --quiet --variant=apt --include=git,ca-certificates \
+  --aptopt='Acquire::Check-Valid-Until "false"' bookworm "$fresh" "${sources[@]}"
+cp /etc/resolv.conf "$fresh/etc/resolv.conf"
+echo "fresh-root: root made in $((SECONDS - start)) s"
+
+mkdir -p "$fresh/work"
+git clone --quiet "$project" "$fresh/work/$name"
+if [[ -d $project/../shared ]]; then
+  cp -r "$project/../shared" "$fresh/work/shared"
+fi
+
+status=0
+unshare --mount --propagation private -- sh -c '
+  set -e
+  fresh=$1; dir=$2; shift 2
+  for fs in proc sys dev; do mount --rbind "/$fs" "$fresh/$fs"; done
+  exec chroot "$fresh" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" CI="${CI:-}" \
+    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    sh -c "cd \"\$0\" && exec \"\$@\"" "$dir" "$@"
+' sh "$fresh" "/work/$name" "$@" || status=$?
+
+if compgen -G "$fresh/work/$name/build/*.png" >/dev/null; then
+  mkdir -p "$project/build/fresh-root"
+  cp "$fresh/work/$name"/build/*.png "$project/build/fresh-root/"
+  echo "fresh-root: screenshots copied to build/fresh-root/"
+fi
+# Quiet on success, so that COMMAND's own last line stays the last.
+((status == 0)) || echo "fresh-root: $* exited with $status" >&2
+exit "$status"
