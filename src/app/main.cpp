@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 
+#include "jumper/hide_thread.h"
 #include "jumper/placement_gate.h"
 #include "jumper/random.h"
 #include "platform/exception.h"
@@ -32,7 +33,7 @@ int RunMessageLoop(HWND main_window) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     // Later loads (common controls, themes) come from System32, never the current folder.
-    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    platform::RestrictDllSearch();
 
     platform::Win32SeedClock clock;
     jumper::Randomize(clock);
@@ -52,8 +53,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
         exit_code = 1;
     }
 
-    // The process ends at once, whatever a worker is doing, but never between the hiding
-    // and the showing of its target.
-    gate->Close(kPlacementGrace);
+    // The process ends at once, whatever a worker is doing, and never leaves its target
+    // hidden.
+    platform::Win32Desktop desktop;
+    jumper::EndPlacements(*gate, desktop, kPlacementGrace);
     return exit_code;
 }

@@ -20,25 +20,36 @@ void CreateEntries() {
     for (auto& entry : win_list) entry = std::make_unique<WinEntry>();
 }
 
-bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context) {
-    auto& desktop = *reinterpret_cast<platform::Desktop*>(context);
-    char title[kTitleCapacity] = {};
-    desktop.GetWindowTextA(window, title, kTitleCapacity);
-    const std::size_t length = strnlen(title, kTitleCapacity);
+bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context) noexcept {
+    auto& enumeration = *reinterpret_cast<Enumeration*>(context);
+    try {
+        platform::Desktop& desktop = enumeration.desktop;
+        char title[kTitleCapacity] = {};
+        desktop.GetWindowTextA(window, title, kTitleCapacity);
+        const std::size_t length = strnlen(title, kTitleCapacity);
 
-    if (length >= kShortestTitle && desktop.IsWindowVisible(window)) {
-        WinEntry& entry = *win_list[static_cast<std::size_t>(win_ptr)];
-        entry.wincaption.assign(title, length);
-        entry.winhandle = std::to_string(window);
-        ++win_ptr;
+        if (length >= kShortestTitle && desktop.IsWindowVisible(window)) {
+            WinEntry& entry = *win_list[static_cast<std::size_t>(win_ptr)];
+            entry.wincaption.assign(title, length);
+            entry.winhandle = std::to_string(window);
+            ++win_ptr;
+        }
+        return win_ptr < kCapacity;  // a full catalogue ends the enumeration
+    } catch (...) {
+        enumeration.error = std::current_exception();
+        return false;
     }
-    return win_ptr < kCapacity;  // a full catalogue ends the enumeration
 }
 
 void refreshwindows(platform::Desktop& desktop, ItemList& list) {
     win_ptr = 0;
-    desktop.EnumWindows(&EnumWindowsProc, reinterpret_cast<std::intptr_t>(&desktop));
+    Enumeration enumeration{desktop, nullptr};
+    desktop.EnumWindows(&EnumWindowsProc, reinterpret_cast<std::intptr_t>(&enumeration));
     list.Clear();
+    if (enumeration.error) {
+        win_ptr = 0;
+        std::rethrow_exception(enumeration.error);
+    }
     for (int i = 0; i < win_ptr; ++i) {
         if (!list.Add(win_list[static_cast<std::size_t>(i)]->wincaption)) {
             throw platform::Exception(L"Unable to insert a line");

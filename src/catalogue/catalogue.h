@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,10 +42,17 @@ protected:
 void CreateEntries();
 
 // Rebuilds the catalogue from the desktop and refills list in catalogue order. Raises
-// "Unable to insert a line" if the list refuses an item.
+// "Unable to insert a line" if the list refuses an item. An error in the enumeration
+// abandons the refresh with the list and the catalogue empty, so that no item names a window
+// the catalogue no longer holds, and is raised again.
 void refreshwindows(platform::Desktop& desktop, ItemList& list);
 
-// The enumeration's callback; context is the Desktop being enumerated.
-bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context);
+// The enumeration's callback; context is an Enumeration. An error ends the enumeration and
+// is kept in it, since none may cross the window system.
+struct Enumeration {
+    platform::Desktop& desktop;
+    std::exception_ptr error;
+};
+bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context) noexcept;
 
 }  // namespace catalogue

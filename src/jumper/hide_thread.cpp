@@ -43,8 +43,9 @@ void THideThread::Execute() {
             Synchronize([this] { CheckAnswer(); });
             Pause();
         }
-    } catch (const platform::Exception&) {
-        // The loop ends without a message. The worker is no longer running, whoever asked.
+    } catch (...) {
+        // Any error ends the loop without a message, and the worker is no longer running,
+        // whoever asked: a flag left set would keep "Random" from ever starting another.
         runningthread = false;
     }
     Synchronize([this] { CheckAnswer(); });
@@ -63,23 +64,39 @@ void THideThread::Place(int show_command) {
     if (target == 0) return;
 
     // Once the process has begun to end, no placement starts; one under way finishes first.
-    const PlacementGate::Pass pass(*gate_);
+    const PlacementGate::Pass pass(*gate_, target);
     if (!pass) throw platform::Exception(L"The program is closing");
+    struct InPlacement {
+        std::atomic<bool>& flag;
+        explicit InPlacement(std::atomic<bool>& f) : flag(f) { flag = true; }
+        ~InPlacement() { flag = false; }
+        InPlacement(const InPlacement&) = delete;
+        InPlacement& operator=(const InPlacement&) = delete;
+    } const in_placement(placing_);
 
-    // A hung target would block the plain calls for as long as it hangs.
-    if (desktop_->IsHungAppWindow(target)) {
+    // A hung target would block the plain calls for as long as it hangs. Decided once, so
+    // that both calls reach the target the same way: a hide posted to its queue and a show
+    // sent past it would land in the wrong order and leave the window hidden.
+    const bool hung = desktop_->IsHungAppWindow(target);
+    if (hung) {
         desktop_->ShowWindowAsync(target, show_command);
     } else {
         desktop_->ShowWindow(target, show_command);
     }
     const std::int32_t y = Random(desktop_->GetSystemMetrics(platform::kSmCyScreen));
     const std::int32_t x = Random(desktop_->GetSystemMetrics(platform::kSmCxScreen));
-    unsigned flags = platform::kSwpShowWindow;
-    if (desktop_->IsHungAppWindow(target)) flags |= platform::kSwpAsyncWindowPos;
+    const unsigned flags = platform::kSwpShowWindow | (hung ? platform::kSwpAsyncWindowPos : 0u);
     desktop_->SetWindowPos(target, platform::kHwndTop, x, y, static_cast<std::int32_t>(wdth.load()),
                            static_cast<std::int32_t>(hght.load()), flags);
 }
 
 void THideThread::Pause() { desktop_->Sleep(static_cast<std::uint32_t>(Random(5000))); }
+
+void EndPlacements(PlacementGate& gate, platform::Desktop& desktop,
+                   std::chrono::milliseconds grace) {
+    for (const platform::WindowHandle target : gate.Close(grace)) {
+        desktop.ShowWindowAsync(target, platform::kSwShowNa);
+    }
+}
 
 }  // namespace jumper

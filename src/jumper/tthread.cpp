@@ -1,8 +1,5 @@
 #include "jumper/tthread.h"
 
-#include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "platform/exception.h"
@@ -15,11 +12,9 @@ TThread::TThread(std::shared_ptr<platform::UiThread> ui_thread)
 void TThread::Resume() {
     if (started_) return;
     try {
-        std::thread([self = shared_from_this()] { self->Run(); }).detach();
-    } catch (const std::system_error& error) {
-        const std::string reason = error.code().message();
-        throw platform::Exception(L"Thread creation error: " +
-                                  std::wstring(reason.begin(), reason.end()));
+        ui_thread_->StartThread([self = shared_from_this()] { self->Run(); });
+    } catch (const platform::Exception& error) {
+        throw platform::Exception(L"Thread creation error: " + error.Message());
     }
     started_ = true;
 }

@@ -11,10 +11,12 @@ namespace platform {
 // 64-bit Windows keeps window handles in 32 bits and widens them by sign extension.
 using WindowHandle = std::uint32_t;
 
-using EnumWindowsCallback = bool (*)(WindowHandle window, std::intptr_t context);
+// Called from inside the window system, which no error may cross.
+using EnumWindowsCallback = bool (*)(WindowHandle window, std::intptr_t context) noexcept;
 
 inline constexpr int kSwHide = 0;                     // SW_HIDE
 inline constexpr int kSwShowNormal = 1;               // SW_SHOWNORMAL
+inline constexpr int kSwShowNa = 8;                   // SW_SHOWNA
 inline constexpr WindowHandle kHwndTop = 0;           // HWND_TOP
 inline constexpr unsigned kSwpShowWindow = 0x0040;    // SWP_SHOWWINDOW
 inline constexpr unsigned kSwpAsyncWindowPos = 0x4000;  // SWP_ASYNCWINDOWPOS

@@ -29,9 +29,14 @@ private:
     std::exception_ptr error_;
 };
 
+// The user-interface thread as the worker threads see it: it starts them, and runs their
+// calls while they wait.
 class UiThread {
 public:
     virtual ~UiThread() = default;
+    // Runs body on a new thread. Raises platform::Exception with the system's message for
+    // the failure when the system cannot make one.
+    virtual void StartThread(std::function<void()> body) = 0;
     // Runs call on the user-interface thread while the caller waits. Returns false, with the
     // call not run, when the user-interface thread no longer takes calls.
     virtual bool Send(SyncCall& call) = 0;

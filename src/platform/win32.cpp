@@ -1,7 +1,11 @@
 #include "platform/win32.h"
 
 #include <algorithm>
+#include <iterator>
+#include <memory>
+#include <utility>
 
+#include "platform/exception.h"
 #include "platform/unique_handle.h"
 
 namespace platform {
@@ -11,14 +15,30 @@ namespace {
 // How long a target may take to answer before it is placed with the asynchronous calls.
 constexpr UINT kAnswerTimeoutMs = 500;
 
-// A user32 function that older systems lack, or null there.
+// A system function that older systems lack, or null there: looked up rather than
+// imported, so that the program still starts without it.
+template <typename FunctionPointer>
+FunctionPointer SystemFunction(const wchar_t* module_name, const char* name) {
+    const HMODULE module = ::GetModuleHandleW(module_name);
+    // Through void (*)(), the one function pointer type that converts without a warning.
+    return module ? reinterpret_cast<FunctionPointer>(
+                        reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
+                  : nullptr;
+}
+
 template <typename FunctionPointer>
 FunctionPointer User32Function(const char* name) {
-    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    // Through void (*)(), the one function pointer type that converts without a warning.
-    return user32 ? reinterpret_cast<FunctionPointer>(
-                        reinterpret_cast<void (*)()>(::GetProcAddress(user32, name)))
-                  : nullptr;
+    return SystemFunction<FunctionPointer>(L"user32.dll", name);
+}
+
+DWORD WINAPI RunThreadBody(void* param) noexcept {
+    const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(param));
+    try {
+        (*body)();
+    } catch (...) {
+        // Nothing crosses the thread's edge.
+    }
+    return 0;
 }
 
 UINT SystemDpi() {
@@ -27,6 +47,31 @@ UINT SystemDpi() {
 }
 
 }  // namespace
+
+void RestrictDllSearch() {
+    // Windows 7 has SetDefaultDllDirectories only with its 2011 loader update (KB2533623).
+    // Without it, taking the current folder out of the search is what can be done.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    static const auto set_default_dll_directories =
+        SystemFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories");
+    if (!set_default_dll_directories ||
+        !set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        ::SetDllDirectoryW(L"");
+    }
+}
+
+std::wstring SystemMessage(DWORD error) {
+    wchar_t text[512] = {};
+    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    nullptr, error, 0, text, static_cast<DWORD>(std::size(text)),
+                                    nullptr);
+    while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' ||
+                          text[length - 1] == L' ')) {
+        --length;
+    }
+    if (length == 0) return L"System error " + std::to_wstring(error);
+    return std::wstring(text, length);
+}
 
 UINT DpiOf(HWND window) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -53,7 +98,7 @@ int SystemMetricForDpi(int index, UINT dpi) {
     return get_metric_for_dpi ? get_metric_for_dpi(index, dpi) : ::GetSystemMetrics(index);
 }
 
-static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL);
+static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL && kSwShowNa == SW_SHOWNA);
 static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpAsyncWindowPos == SWP_ASYNCWINDOWPOS);
 static_assert(kSmCxScreen == SM_CXSCREEN && kSmCyScreen == SM_CYSCREEN);
 
@@ -127,6 +172,13 @@ std::uint32_t Win32SeedClock::GetTickCount() { return ::GetTickCount(); }
 UINT WindowUiThread::Message() {
     static const UINT message = ::RegisterWindowMessageW(L"WindowJumper.Synchronize");
     return message;
+}
+
+void WindowUiThread::StartThread(std::function<void()> body) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(body));
+    const unique_handle thread(::CreateThread(nullptr, 0, &RunThreadBody, owned.get(), 0, nullptr));
+    if (!thread) throw Exception(SystemMessage(::GetLastError()));
+    static_cast<void>(owned.release());  // the thread owns it now
 }
 
 bool WindowUiThread::Send(SyncCall& call) {

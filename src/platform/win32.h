@@ -24,6 +24,12 @@ inline HWND HwndOf(WindowHandle window) {
 
 std::wstring WindowText(HWND window);
 
+// Keeps later DLL loads to System32 (on every Windows 7, loader update or not).
+void RestrictDllSearch();
+
+// The system's text for an error code, without its line end.
+std::wstring SystemMessage(DWORD error);
+
 // Per-monitor DPI. Windows 10 1607 has the calls for it; an older system draws every window
 // at the system DPI, which these then return.
 UINT DpiOf(HWND window);
@@ -58,6 +64,7 @@ class WindowUiThread final : public UiThread {
 public:
     explicit WindowUiThread(HWND window) : window_(window) {}
 
+    void StartThread(std::function<void()> body) override;
     bool Send(SyncCall& call) override;
 
     // The message that carries a call; the window procedure passes it to Deliver.

@@ -95,6 +95,26 @@ platform::unique_hicon LoadProgramIcon(HINSTANCE instance, int size_metric, UINT
         ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_JUMPER), IMAGE_ICON, size, size, 0)));
 }
 
+// Runs a handler inside a window or subclass procedure, which no error may cross: an error
+// abandons the handler and is shown, as every handler's error is.
+template <typename Handler>
+LRESULT Guarded(HWND owner, Handler&& handler) noexcept {
+    try {
+        try {
+            return handler();
+        } catch (const platform::Exception& error) {
+            ShowErrorBox(owner, error.Message());
+        } catch (const std::bad_alloc&) {
+            ShowErrorBox(owner, L"Out of memory");
+        } catch (...) {
+            ShowErrorBox(owner, L"Unexpected error");
+        }
+    } catch (...) {
+        // Not even the error box could be shown.
+    }
+    return 0;
+}
+
 }  // namespace
 
 void ShowErrorBox(HWND owner, std::wstring_view message) {
@@ -176,17 +196,7 @@ LRESULT CALLBACK TForm1::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
         return ::DefWindowProcW(hwnd, message, wparam, lparam);
     }
 
-    // No error crosses the window procedure: it abandons its handler and is shown.
-    try {
-        return self->HandleMessage(message, wparam, lparam);
-    } catch (const platform::Exception& error) {
-        ShowErrorBox(hwnd, error.Message());
-    } catch (const std::bad_alloc&) {
-        ShowErrorBox(hwnd, L"Out of memory");
-    } catch (...) {
-        ShowErrorBox(hwnd, L"Unexpected error");
-    }
-    return 0;
+    return Guarded(hwnd, [&] { return self->HandleMessage(message, wparam, lparam); });
 }
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -337,7 +347,11 @@ LRESULT CALLBACK TForm1::ComboEditProc(HWND hwnd, UINT message, WPARAM wparam, L
     const LRESULT result = ::DefSubclassProc(hwnd, message, wparam, lparam);
     // A typed character completes the title; Backspace (and Delete, which types none) do not.
     if (message == WM_CHAR && wparam >= L' ' && wparam != 0x7F) {
-        reinterpret_cast<TForm1*>(self)->ComboBox1AutoComplete();
+        auto* const form = reinterpret_cast<TForm1*>(self);
+        Guarded(form->hwnd_, [form] {
+            form->ComboBox1AutoComplete();
+            return LRESULT{0};
+        });
     }
     return result;
 }

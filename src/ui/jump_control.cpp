@@ -21,7 +21,12 @@ TJumpControl::TJumpControl(JumpPanel& panel, std::shared_ptr<platform::Desktop> 
 
 void TJumpControl::Button2Click() {
     if (panel_.ButtonCaption() == kCaptionStop) {
-        if (HT) HT->runningthread = false;
+        if (!HT) return;
+        HT->runningthread = false;
+        // A worker held up in a placement by a target that stopped answering cannot refresh
+        // the caption until the target answers: the button does not wait for it, so that a
+        // new start is possible. The worker ends as soon as its target lets it go.
+        if (HT->Placing()) panel_.SetButtonCaption(kCaptionRandom);
         return;
     }
 

@@ -41,6 +41,30 @@ SYSTEM_DLLS = {
 }
 API_SET = re.compile(r"^(api|ext)-ms-win-[a-z0-9-]+\.dll$")
 
+# What the program may import from kernel32: functions that Windows 7 SP1 has without later
+# updates (SetDefaultDllDirectories, for one, came with a 2011 loader update, and an import
+# of it keeps the program from starting without that update; it is looked up instead).
+WINDOWS7_KERNEL32 = {
+    "__C_specific_handler", "AddVectoredExceptionHandler", "CloseHandle", "CreateEventA",
+    "CreateSemaphoreA", "CreateThread", "DeleteCriticalSection", "DuplicateHandle",
+    "EnterCriticalSection", "FileTimeToSystemTime", "FormatMessageA", "FormatMessageW",
+    "FreeLibrary", "GetCurrentProcess", "GetCurrentProcessId", "GetCurrentThread",
+    "GetCurrentThreadId", "GetHandleInformation", "GetLastError", "GetModuleFileNameW",
+    "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress", "GetProcessAffinityMask",
+    "GetProcessTimes", "GetStartupInfoW", "GetSystemTimeAdjustment", "GetSystemTimeAsFileTime",
+    "GetThreadContext", "GetThreadPriority", "GetThreadTimes", "GetTickCount",
+    "GetTickCount64", "InitializeCriticalSection", "IsDBCSLeadByteEx", "IsDebuggerPresent",
+    "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryW", "LocalFree", "MulDiv",
+    "MultiByteToWideChar", "OpenProcess", "OutputDebugStringA", "QueryPerformanceCounter",
+    "QueryPerformanceFrequency", "RaiseException", "ReleaseSemaphore",
+    "RemoveVectoredExceptionHandler", "ResetEvent", "ResumeThread", "RtlCaptureContext",
+    "RtlLookupFunctionEntry", "RtlUnwindEx", "RtlVirtualUnwind", "SetDllDirectoryW",
+    "SetEvent", "SetLastError", "SetProcessAffinityMask", "SetSystemTime", "SetThreadContext",
+    "SetThreadPriority", "SetUnhandledExceptionFilter", "Sleep", "SuspendThread", "TlsAlloc",
+    "TlsGetValue", "TlsSetValue", "TryEnterCriticalSection", "VirtualProtect", "VirtualQuery",
+    "WaitForMultipleObjects", "WaitForSingleObject",
+}
+
 # Stack protection is asked of every function with a local character buffer; this one reads
 # window titles from the system into one.
 PROTECTED_FUNCTION = "catalogue::EnumWindowsProc"
@@ -102,18 +126,33 @@ class PeImage:
         end = self.data.index(b"\0", start)
         return self.data[start:end].decode("ascii", "replace")
 
-    def imported_dlls(self):
+    def imports(self):
+        """The imported DLLs in order, each with the names of its imported functions."""
         rva, size = self.directory(IMAGE_DIRECTORY_ENTRY_IMPORT)
         if rva == 0 or size == 0:
             return []
-        names = []
+        wide = self.magic == PE32_PLUS
+        thunk_format, by_ordinal = ("<Q", 1 << 63) if wide else ("<I", 1 << 31)
+        result = []
         entry = self.offset(rva)
         while True:
             descriptor = struct.unpack_from("<IIIII", self.data, entry)
             if descriptor == (0, 0, 0, 0, 0):
-                return names
-            names.append(self.string_at(descriptor[3]))
+                return result
+            functions = []
+            thunk = self.offset(descriptor[0] or descriptor[4])
+            while True:
+                value = struct.unpack_from(thunk_format, self.data, thunk)[0]
+                if value == 0:
+                    break
+                functions.append("#%d" % (value & 0xFFFF) if value & by_ordinal
+                                 else self.string_at((value & 0x7FFFFFFF) + 2))
+                thunk += 8 if wide else 4
+            result.append((self.string_at(descriptor[3]), functions))
             entry += 20
+
+    def imported_dlls(self):
+        return [dll for dll, _ in self.imports()]
 
 
 def check_image(image, machine="x64"):
@@ -151,6 +190,12 @@ def check_image(image, machine="x64"):
                if name.lower() not in SYSTEM_DLLS and not API_SET.match(name.lower())]
     check("imports system DLLs only", dlls and not foreign,
           ("not system: " + ", ".join(foreign)) if foreign else ", ".join(dlls) or "no imports")
+    kernel32 = [function for dll, functions in image.imports() if dll.lower() == "kernel32.dll"
+                for function in functions]
+    newer = [function for function in kernel32 if function not in WINDOWS7_KERNEL32]
+    check("kernel32 imports only what Windows 7 SP1 has", kernel32 and not newer,
+          ("not in Windows 7 SP1: " + ", ".join(newer)) if newer
+          else "%d functions" % len(kernel32))
     return results
 
 
@@ -247,8 +292,18 @@ def self_test(path, machine):
         new = "libstdc++-6.dll"[:len(old)].ljust(len(old), "x")
         buffer[at:at + len(old)] = new.encode("ascii")
 
+    def newer_kernel32_import(buffer, pe):
+        kernel32 = [functions for dll, functions in image.imports()
+                    if dll.lower() == "kernel32.dll"][0]
+        name = bytes(kernel32[0], "ascii")
+        at = image.data.index(b"\0" + name + b"\0") + 1
+        # The same length, so nothing else moves: no Windows 7 function has this name.
+        buffer[at:at + len(name)] = b"X" * len(name)
+
     cases = [
         ("other machine type", other_machine, "machine " + machine),
+        ("newer kernel32 import", newer_kernel32_import,
+         "kernel32 imports only what Windows 7 SP1 has"),
         ("DYNAMIC_BASE cleared", clear_dll(IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE),
          "DllCharacteristics has DYNAMIC_BASE"),
         ("NX_COMPAT cleared", clear_dll(IMAGE_DLLCHARACTERISTICS_NX_COMPAT),

@@ -135,4 +135,18 @@ TEST_F(CatalogueTest, ARefusedItemRaisesUnableToInsertALine) {
     EXPECT_EQ(list.items, (std::vector<std::string>{"Window 1", "Window 2"}));
 }
 
+// An error inside the enumeration does not cross the window system: it ends the enumeration,
+// empties list and catalogue alike (no item may name a window the catalogue lost), and is
+// raised again for the error box.
+TEST_F(CatalogueTest, AnErrorInTheEnumerationAbandonsTheRefresh) {
+    for (int i = 1; i <= 3; ++i) desktop.AddWindow(static_cast<platform::WindowHandle>(i), "Window " + std::to_string(i));
+    Refresh();
+    ASSERT_EQ(list.items.size(), 3u);
+    desktop.FailTitleOf(2);
+    EXPECT_THROW(Refresh(), std::bad_alloc);
+    EXPECT_EQ(desktop.Visited(), 2u);
+    EXPECT_EQ(win_ptr, 0);
+    EXPECT_TRUE(list.items.empty());
+}
+
 }  // namespace

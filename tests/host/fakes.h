@@ -17,9 +17,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -27,6 +29,7 @@
 #include "catalogue/catalogue.h"
 #include "jumper/hide_thread.h"
 #include "platform/desktop.h"
+#include "platform/exception.h"
 #include "platform/ui_thread.h"
 #include "ui/jump_control.h"
 
@@ -153,6 +156,36 @@ public:
         }
     }
 
+    // Reading the window's title fails with an error that is not the program's own.
+    void FailTitleOf(WindowHandle handle) {
+        const std::lock_guard lock(world_->mutex);
+        failing_title_ = handle;
+    }
+    // The window's next hang check finds it hung, and it answers again right after.
+    void HangForOneCheck(WindowHandle handle) {
+        const std::lock_guard lock(world_->mutex);
+        hang_once_.insert(handle);
+    }
+    // The window stops answering: a plain placement call on it waits until Answer.
+    void Stall(WindowHandle handle) {
+        const std::lock_guard lock(world_->mutex);
+        stalled_.insert(handle);
+    }
+    void Answer(WindowHandle handle) {
+        const std::lock_guard lock(world_->mutex);
+        stalled_.erase(handle);
+        world_->wake.notify_all();
+    }
+    std::size_t StalledCalls() {
+        const std::lock_guard lock(world_->mutex);
+        return stalled_calls_;
+    }
+    // Every pause from now on fails with an error that is not the program's own.
+    void FailPauses() {
+        const std::lock_guard lock(world_->mutex);
+        fail_pauses_ = true;
+    }
+
     // Pauses from now on wait until released, in the order they began.
     void HoldSleeps() {
         const std::lock_guard lock(world_->mutex);
@@ -220,6 +253,7 @@ public:
     }
     int GetWindowTextA(WindowHandle window, char* buffer, int capacity) override {
         const std::lock_guard lock(world_->mutex);
+        if (window == failing_title_) throw std::bad_alloc();
         const SimWindow* found = Find(window);
         const std::string title = found ? found->title : std::string();
         const auto length = std::min(title.size(), static_cast<std::size_t>(capacity - 1));
@@ -235,12 +269,14 @@ public:
     bool IsHungAppWindow(WindowHandle window) override {
         std::unique_lock lock(world_->mutex);
         Enter(lock);
+        if (hang_once_.erase(window) > 0) return true;
         const SimWindow* found = Find(window);
         return found && found->hung;
     }
     void ShowWindow(WindowHandle window, int command) override {
         std::unique_lock lock(world_->mutex);
         Enter(lock);
+        AwaitAnswer(lock, window);
         Log(ShowEvent(window, command));
     }
     void ShowWindowAsync(WindowHandle window, int command) override {
@@ -252,6 +288,7 @@ public:
                       int height, unsigned flags) override {
         std::unique_lock lock(world_->mutex);
         Enter(lock);
+        if ((flags & platform::kSwpAsyncWindowPos) == 0) AwaitAnswer(lock, window);
         placements_.push_back({window, insert_after, x, y, width, height, flags});
         Log(PosEvent(window, insert_after, x, y, width, height, flags));
     }
@@ -267,6 +304,7 @@ public:
         std::unique_lock lock(world_->mutex);
         Enter(lock);
         Log(SleepEvent(milliseconds));
+        if (fail_pauses_) throw std::system_error(std::make_error_code(std::errc::interrupted));
         const std::size_t index = sleeps_entered_++;
         world_->wake.notify_all();
         world_->wake.wait(lock, [&] { return index < sleeps_allowed_; });
@@ -297,6 +335,13 @@ private:
         world_->wake.wait(lock, [&] { return !frozen_; });
         --frozen_waiters_;
     }
+    // A plain call on a stalled window waits, as a sent message waits for its receiver.
+    void AwaitAnswer(std::unique_lock<std::recursive_mutex>& lock, WindowHandle window) {
+        if (stalled_.count(window) == 0) return;
+        ++stalled_calls_;
+        world_->wake.notify_all();
+        world_->wake.wait(lock, [&] { return stalled_.count(window) == 0; });
+    }
     void Log(std::string event) { world_->Record(std::move(event)); }  // lock held, recursive
 
     std::shared_ptr<World> world_;
@@ -308,6 +353,11 @@ private:
     bool frozen_ = false;
     std::size_t frozen_waiters_ = 0;
     std::size_t visited_ = 0;
+    WindowHandle failing_title_ = 0;
+    std::set<WindowHandle> hang_once_;
+    std::set<WindowHandle> stalled_;
+    std::size_t stalled_calls_ = 0;
+    bool fail_pauses_ = false;
     std::vector<Placement> placements_;
     std::set<std::thread::id> worker_threads_;
 };
@@ -317,6 +367,14 @@ private:
 class PumpUi final : public platform::UiThread {
 public:
     explicit PumpUi(std::shared_ptr<World> world) : world_(std::move(world)) {}
+
+    // The system's message when it refuses the next threads; empty while it makes them.
+    std::wstring refuse_threads;
+
+    void StartThread(std::function<void()> body) override {
+        if (!refuse_threads.empty()) throw platform::Exception(refuse_threads);
+        std::thread(std::move(body)).detach();
+    }
 
     bool Send(platform::SyncCall& call) override {
         std::unique_lock lock(world_->mutex);

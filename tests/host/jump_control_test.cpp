@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -232,6 +233,14 @@ TEST_F(JumpControlTest, FailedRequestLeavesTheRunningWorkerAlone) {
     EXPECT_EQ(worker->wdth.load(), width);
     EXPECT_EQ(worker->hght.load(), height);
     EXPECT_EQ(jumper::RandSeed.load(), seed);
+
+    // A worker whose thread the system refuses does not replace the current one.
+    control->Worker()->runningthread = false;
+    ui_thread->refuse_threads = L"Not enough memory resources are available.";
+    panel.selected = kBetaIndex;
+    EXPECT_EQ(ErrorOfClick(), L"Thread creation error: Not enough memory resources are available.");
+    EXPECT_EQ(Current(), worker);
+    ui_thread->refuse_threads.clear();
 }
 
 TEST_F(JumpControlTest, SecondStartRetargetsTheRunningWorker) {
@@ -345,6 +354,39 @@ TEST_F(JumpControlTest, OnlyTheCurrentWorkerSetsTheCaption) {
     EXPECT_EQ(desktop->WorkerThreads().size(), 2u);
 }
 
+// A target that stops answering in the middle of a placement holds its worker up: Stop still
+// turns the button back, Random starts a worker that places it without waiting, and closing
+// shows it again, behind the hide it may still be waiting for.
+TEST_F(JumpControlTest, TargetThatStopsAnsweringMidPlacement) {
+    desktop->HoldSleeps();
+    panel.selected = kAlphaIndex;
+    Click();
+    const auto* const stuck = Current();
+    ASSERT_TRUE(PumpUntilSleeps(1));
+    ASSERT_EQ(panel.caption, kStop);
+    desktop->Stall(kAlpha);
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(Pump([&] { return desktop->StalledCalls() == 1; }));  // inside the hide
+    ASSERT_TRUE(stuck->Placing());
+
+    Click();  // Stop
+    EXPECT_EQ(panel.caption, kRandom);
+    EXPECT_FALSE(stuck->runningthread);
+
+    desktop->SetHung(kAlpha, true);  // by now the window system finds it hung
+    Click();  // Random
+    ASSERT_NE(Current(), stuck);
+    ASSERT_TRUE(PumpUntilSleeps(2));
+    EXPECT_EQ(panel.caption, kStop);
+    EXPECT_EQ(desktop->Placements().back().flags,
+              platform::kSwpShowWindow | platform::kSwpAsyncWindowPos);
+
+    jumper::EndPlacements(*gate, *desktop, std::chrono::milliseconds(50));
+    EXPECT_EQ(world->Events({"show-async"}).back(),
+              fakes::ShowAsyncEvent(kAlpha, platform::kSwShowNa));
+    desktop->Answer(kAlpha);
+}
+
 TEST_F(JumpControlTest, WorkerEndedByABadFieldTurnsTheCaptionBack) {
     desktop->HoldSleeps();
     panel.selected = kAlphaIndex;
@@ -364,6 +406,17 @@ TEST_F(JumpControlTest, WorkerEndedByABadFieldTurnsTheCaptionBack) {
     EXPECT_NE(Current(), worker);
     ASSERT_TRUE(PumpUntilSleeps(2));
     EXPECT_EQ(panel.caption, kStop);
+
+    // So it is after an error that is not the program's own.
+    const auto* const failed = Current();
+    desktop->FailPauses();
+    desktop->ReleaseAll();
+    ASSERT_TRUE(Pump([&] { return Ended(failed); }));
+    EXPECT_FALSE(failed->runningthread);
+    EXPECT_EQ(panel.caption, kRandom);
+    Click();
+    EXPECT_NE(Current(), failed);
+    ASSERT_TRUE(Pump([&] { return Ended(Current()); }));
 }
 
 }  // namespace

@@ -586,7 +586,7 @@ bool CloseDuringHide(Run& run, HANDLE hidden, int screen_width, int screen_heigh
         return false;
     }
     const auto closing = Clock::now();
-    const bool closed = run.gate->Close(2000ms);
+    const bool closed = run.gate->Close(2000ms).empty();
     const auto closed_at = Clock::now();
     const bool visible = ::IsWindowVisible(run.target.Handle()) != FALSE;
     Print("%s: the gate closed after %.3f s", run.name, Seconds(closing, closed_at));
