@@ -254,7 +254,9 @@ void TForm1::CreateControls() {
                                                 std::wstring(entry.name));
     }
 
-    // Focus moves through the children in z-order: lay them out in rising tab order.
+    // Focus moves through the children in z-order, and a screen reader names a field after
+    // the label just before it, as in a dialog: the controls in rising tab order, each
+    // right after its label. Any other control stays below them.
     std::vector<ControlDescription> by_tab_order;
     std::copy_if(std::begin(kControls), std::end(kControls), std::back_inserter(by_tab_order),
                  [](const ControlDescription& entry) {
@@ -262,11 +264,17 @@ void TForm1::CreateControls() {
                  });
     std::sort(by_tab_order.begin(), by_tab_order.end(),
               [](const ControlDescription& a, const ControlDescription& b) {
-                  return a.tab_order > b.tab_order;
+                  return a.tab_order < b.tab_order;
               });
+    HWND previous = HWND_TOP;
+    const auto place_next = [&previous, this](ControlId id) {
+        const HWND control = Control(id);
+        ::SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = control;
+    };
     for (const ControlDescription& entry : by_tab_order) {
-        ::SetWindowPos(Control(entry.id), HWND_TOP, 0, 0, 0, 0,
-                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (entry.label != IdNone) place_next(entry.label);
+        place_next(entry.id);
     }
 
     const HWND combo = Control(IdComboBox1);

@@ -1,8 +1,10 @@
 // The main window as another program sees it: caption, frame, position, icons, the twelve
-// controls with their texts, places and font, the tab order, the list's autocomplete, and
-// closing it. Usage: main_window_test <jumper.exe> <window_probe.dll>
+// controls with their texts, places and font, the labels that name the fields, the tab
+// order, the list's autocomplete, and closing it.
+// Usage: main_window_test <jumper.exe> <window_probe.dll>
 #include <cstdio>
 #include <cwctype>
+#include <utility>
 
 #include "driver.h"
 #include "expected_layout.h"
@@ -92,9 +94,16 @@ void CheckControls(const Program& program, const ProbeLines& lines) {
     CHECK_EQ(combo_style & 3u, static_cast<DWORD>(CBS_DROPDOWN));
     CHECK((combo_style & CBS_SORT) == 0);
     CHECK(ComboEdit(program.Control(ui::IdComboBox1)) != nullptr);
-    // Labels take no focus.
-    for (const int label : {ui::IdLabel1, ui::IdLabel2, ui::IdLabel3, ui::IdLabel4, ui::IdLabel5}) {
+    // Labels take no focus, and each sits just before the field it names in the z-order,
+    // where a screen reader looks for a field's name.
+    const std::pair<int, int> kFieldLabels[] = {{ui::IdComboBox1, ui::IdLabel3},
+                                                {ui::IdEdit1, ui::IdLabel1},
+                                                {ui::IdEdit2, ui::IdLabel2},
+                                                {ui::IdEdit3, ui::IdLabel4},
+                                                {ui::IdEdit4, ui::IdLabel5}};
+    for (const auto& [field, label] : kFieldLabels) {
         CHECK(!HasStyle(::GetWindowLongPtrW(program.Control(label), GWL_STYLE), WS_TABSTOP));
+        CHECK_EQ(::GetDlgCtrlID(::GetWindow(program.Control(field), GW_HWNDPREV)), label);
     }
 }
 
