@@ -14,6 +14,22 @@ namespace {
 constexpr int kTitleCapacity = 255;  // terminator included: titles of up to 254 bytes
 constexpr std::size_t kShortestTitle = 3;
 
+// The length of a UTF-8 title without the incomplete character that a cut may have left at
+// its end. Bytes that are no UTF-8 at all are left as they are.
+std::size_t WithoutCutCharacter(const char* title, std::size_t length) {
+    for (std::size_t back = 1; back <= 4 && back <= length; ++back) {
+        const auto byte = static_cast<unsigned char>(title[length - back]);
+        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        const std::size_t needed = byte >= 0xF8   ? 1
+                                   : byte >= 0xF0 ? 4
+                                   : byte >= 0xE0 ? 3
+                                   : byte >= 0xC0 ? 2
+                                                  : 1;
+        return back < needed ? length - back : length;
+    }
+    return length;
+}
+
 }  // namespace
 
 void CreateEntries() {
@@ -26,7 +42,12 @@ bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context) noexc
         platform::Desktop& desktop = enumeration.desktop;
         char title[kTitleCapacity] = {};
         desktop.GetWindowTextA(window, title, kTitleCapacity);
-        const std::size_t length = strnlen(title, kTitleCapacity);
+        std::size_t length = strnlen(title, kTitleCapacity);
+        // A title that filled the buffer may have been cut inside a character, which Windows
+        // need not avoid; a title that was not cut is kept exactly as read.
+        if (length == kTitleCapacity - 1 && desktop.GetACP() == platform::kCpUtf8) {
+            length = WithoutCutCharacter(title, length);
+        }
 
         if (length >= kShortestTitle && desktop.IsWindowVisible(window)) {
             WinEntry& entry = *win_list[static_cast<std::size_t>(win_ptr)];

@@ -22,6 +22,7 @@ inline constexpr unsigned kSwpShowWindow = 0x0040;    // SWP_SHOWWINDOW
 inline constexpr unsigned kSwpAsyncWindowPos = 0x4000;  // SWP_ASYNCWINDOWPOS
 inline constexpr int kSmCxScreen = 0;                 // SM_CXSCREEN
 inline constexpr int kSmCyScreen = 1;                 // SM_CYSCREEN
+inline constexpr unsigned kCpUtf8 = 65001;            // CP_UTF8
 
 class Desktop {
 public:
@@ -33,6 +34,8 @@ public:
     // Copies at most capacity - 1 bytes of the ANSI title and a terminator; returns the length.
     virtual int GetWindowTextA(WindowHandle window, char* buffer, int capacity) = 0;
     virtual bool IsWindowVisible(WindowHandle window) = 0;
+    // The process's ANSI code page: the one the 8-bit titles are in.
+    virtual unsigned GetACP() = 0;
 
     // Jump worker.
     // Whether the window's thread is not answering, so that the plain placement calls would

@@ -101,6 +101,7 @@ int SystemMetricForDpi(int index, UINT dpi) {
 static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL && kSwShowNa == SW_SHOWNA);
 static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpAsyncWindowPos == SWP_ASYNCWINDOWPOS);
 static_assert(kSmCxScreen == SM_CXSCREEN && kSmCyScreen == SM_CYSCREEN);
+static_assert(kCpUtf8 == CP_UTF8);
 
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
@@ -129,6 +130,8 @@ int Win32Desktop::GetWindowTextA(WindowHandle window, char* buffer, int capacity
 bool Win32Desktop::IsWindowVisible(WindowHandle window) {
     return ::IsWindowVisible(HwndOf(window)) != FALSE;
 }
+
+unsigned Win32Desktop::GetACP() { return ::GetACP(); }
 
 bool Win32Desktop::IsHungAppWindow(WindowHandle window) {
     const HWND hwnd = HwndOf(window);

@@ -42,6 +42,7 @@ public:
     void EnumWindows(EnumWindowsCallback callback, std::intptr_t context) override;
     int GetWindowTextA(WindowHandle window, char* buffer, int capacity) override;
     bool IsWindowVisible(WindowHandle window) override;
+    unsigned GetACP() override;
     bool IsHungAppWindow(WindowHandle window) override;
     void ShowWindow(WindowHandle window, int command) override;
     void ShowWindowAsync(WindowHandle window, int command) override;

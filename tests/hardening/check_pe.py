@@ -48,7 +48,7 @@ WINDOWS7_KERNEL32 = {
     "__C_specific_handler", "AddVectoredExceptionHandler", "CloseHandle", "CreateEventA",
     "CreateSemaphoreA", "CreateThread", "DeleteCriticalSection", "DuplicateHandle",
     "EnterCriticalSection", "FileTimeToSystemTime", "FormatMessageA", "FormatMessageW",
-    "FreeLibrary", "GetCurrentProcess", "GetCurrentProcessId", "GetCurrentThread",
+    "FreeLibrary", "GetACP", "GetCurrentProcess", "GetCurrentProcessId", "GetCurrentThread",
     "GetCurrentThreadId", "GetHandleInformation", "GetLastError", "GetModuleFileNameW",
     "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress", "GetProcessAffinityMask",
     "GetProcessTimes", "GetStartupInfoW", "GetSystemTimeAdjustment", "GetSystemTimeAsFileTime",

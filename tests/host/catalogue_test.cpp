@@ -86,6 +86,32 @@ TEST_F(CatalogueTest, LongTitlesArriveCutAt254Bytes) {
     EXPECT_EQ(Captions(), list.items);
 }
 
+// In UTF-8 a cut may fall inside a character: a title that filled the buffer loses the
+// incomplete character at its end; any other title is kept as read.
+TEST_F(CatalogueTest, ACutInsideAUtf8CharacterDropsThatCharacter) {
+    const std::string zhong = "\xe4\xb8\xad";      // a Chinese character, 3 bytes
+    const std::string smile = "\xf0\x9f\x98\x80";  // an emoji, 4 bytes
+    desktop.AddWindow(1, std::string(253, 'a') + zhong);       // cut after its first byte
+    desktop.AddWindow(2, std::string(252, 'b') + zhong);       // after its second
+    desktop.AddWindow(3, std::string(251, 'c') + zhong);       // fills the buffer whole
+    desktop.AddWindow(4, std::string(251, 'd') + smile);       // after three of its four
+    desktop.AddWindow(5, std::string(253, 'e') + "\xc3\xa9");  // an e acute, after one of two
+    desktop.AddWindow(6, "Not cut \xe4\xb8");
+    Refresh();
+    EXPECT_EQ(list.items,
+              (std::vector<std::string>{std::string(253, 'a'), std::string(252, 'b'),
+                                        std::string(251, 'c') + zhong, std::string(251, 'd'),
+                                        std::string(253, 'e'), "Not cut \xe4\xb8"}));
+    EXPECT_EQ(Captions(), list.items);
+
+    // In another code page (Windows before 1903) those bytes are characters of their own.
+    desktop.SetCodePage(1252);
+    Refresh();
+    ASSERT_EQ(list.items.size(), 6u);
+    EXPECT_EQ(list.items[0], std::string(253, 'a') + "\xe4");
+    EXPECT_EQ(list.items[3], std::string(251, 'd') + "\xf0\x9f\x98");
+}
+
 TEST_F(CatalogueTest, NoQualifyingWindowLeavesAnEmptyList) {
     desktop.AddWindow(1, "Old one");
     desktop.AddWindow(2, "Old two");

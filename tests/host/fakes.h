@@ -144,6 +144,10 @@ public:
         const std::lock_guard lock(world_->mutex);
         windows_.push_back({handle, std::move(title), visible, false});
     }
+    void SetCodePage(unsigned code_page) {
+        const std::lock_guard lock(world_->mutex);
+        code_page_ = code_page;
+    }
     void SetScreen(int width, int height) {
         const std::lock_guard lock(world_->mutex);
         screen_width_ = width;
@@ -251,6 +255,7 @@ public:
         }
         world_->Record("enum-done");
     }
+    // Cuts a long title at the byte, as Windows may, even inside a character.
     int GetWindowTextA(WindowHandle window, char* buffer, int capacity) override {
         const std::lock_guard lock(world_->mutex);
         if (window == failing_title_) throw std::bad_alloc();
@@ -265,6 +270,10 @@ public:
         const std::lock_guard lock(world_->mutex);
         const SimWindow* found = Find(window);
         return found && found->visible;
+    }
+    unsigned GetACP() override {
+        const std::lock_guard lock(world_->mutex);
+        return code_page_;
     }
     bool IsHungAppWindow(WindowHandle window) override {
         std::unique_lock lock(world_->mutex);
@@ -346,6 +355,7 @@ private:
 
     std::shared_ptr<World> world_;
     std::vector<SimWindow> windows_;
+    unsigned code_page_ = platform::kCpUtf8;  // as the program's manifest asks
     int screen_width_ = 1024;
     int screen_height_ = 768;
     std::size_t sleeps_entered_ = 0;

@@ -1,9 +1,10 @@
 // The drop-down list against windows that the test makes itself: which windows are listed,
-// in what order, what "Refresh" changes and keeps, and a desktop with more windows than the
-// catalogue holds. Prints the start-up and "Refresh" times.
+// in what order, with titles in several scripts, what "Refresh" changes and keeps, and a
+// desktop with more windows than the catalogue holds. Prints the start-up and "Refresh"
+// times.
 // Usage: catalogue_test <jumper.exe>
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "driver.h"
 #include "ui/form1_layout.h"  // control identifiers only
@@ -14,23 +15,28 @@ namespace {
 
 constexpr int kCapacity = 5121;
 
-std::wstring FromAnsi(const char* text) {
-    const int size = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), size);
-    wide.resize(std::wcslen(wide.c_str()));
-    return wide;
+// A window's title as the program reads it, in its code page, UTF-8: at most 254 bytes,
+// cut before the first character that does not fit whole.
+std::string Utf8Title(HWND window) {
+    wchar_t wide[1024] = {};
+    ::GetWindowTextW(window, wide, 1024);
+    std::string title = Narrow(wide);
+    if (title.size() > 254) {
+        std::size_t cut = 254;
+        while ((static_cast<unsigned char>(title[cut]) & 0xC0) == 0x80) --cut;
+        title.resize(cut);
+    }
+    return title;
 }
 
 // What the window system says the list should hold: the visible top-level windows whose
-// 8-bit title (read into 255 bytes) is longer than two bytes, top of the z-order first.
+// title is longer than two bytes, top of the z-order first.
 std::vector<std::wstring> QualifyingTitles(HWND leave_out = nullptr) {
     std::vector<std::wstring> titles;
     for (const HWND window : TopLevelWindows()) {
         if (window == leave_out) continue;
-        char title[255] = {};
-        ::GetWindowTextA(window, title, 255);
-        if (std::strlen(title) > 2 && ::IsWindowVisible(window)) titles.push_back(FromAnsi(title));
+        const std::string title = Utf8Title(window);
+        if (title.size() > 2 && ::IsWindowVisible(window)) titles.push_back(Widen(title));
     }
     return titles;
 }
@@ -85,6 +91,17 @@ double TimedRefresh(const Program& program) {
 
 const std::wstring kLongTitle = L"Long " + std::wstring(295, L'x');
 const std::wstring kAccented = L"Caf\u00e9 cr\u00e8me \u03a9 target";
+// Titles in other scripts, each listed exactly as it is.
+const std::wstring kScripts[] = {
+    L"\u4e2d\u6587\u7a97\u53e3",                      // Chinese
+    L"\u041e\u043a\u043d\u043e \u0422\u0435\u0441\u0442",  // Cyrillic
+    L"\u0646\u0627\u0641\u0630\u0629 \u0639\u0631\u0628\u064a\u0629",  // Arabic
+    L"Emoji \U0001F600 target",
+    L"\u4e2d",  // one Chinese character: 3 bytes
+};
+const std::wstring kOneAccent = L"\u00e9";  // 2 bytes: too short to be listed
+// 300 bytes of 3-byte characters: the first 84 fit in 254 bytes.
+const std::wstring kLongChinese(100, L'\u5b57');
 
 void CheckStart(const Program& program) {
     Section("the list at start");
@@ -107,11 +124,20 @@ void CheckStart(const Program& program) {
 
     // Titles are read as 8-bit text into 255 bytes: longer ones are cut to 254.
     CHECK_EQ(CountOf(items, kLongTitle.substr(0, 254)), 1);
-    // ...and shown as the ANSI code page renders them.
-    std::printf("ANSI code page %u\n", ::GetACP());
-    char ansi[64] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, kAccented.c_str(), -1, ansi, sizeof(ansi), nullptr, nullptr);
-    CHECK_EQ(CountOf(items, FromAnsi(ansi)), 1);
+
+    // The 8-bit text is UTF-8: titles in any script are listed whole, their length counted
+    // in its bytes, and a cut title keeps only whole characters.
+    CHECK_EQ(CountOf(items, kAccented), 1);
+    for (const std::wstring& title : kScripts) {
+        CHECK_EQ(CountOf(items, title), 1);
+    }
+    CHECK_EQ(CountOf(items, kOneAccent), 0);
+    CHECK_EQ(CountOf(items, kLongChinese.substr(0, 84)), 1);
+    for (const std::wstring& item : items) {  // for the record
+        if (std::any_of(item.begin(), item.end(), [](wchar_t c) { return c > 0x7F; })) {
+            std::printf("listed: %s (%zu UTF-16 units)\n", Describe(item).c_str(), item.size());
+        }
+    }
 
     CHECK_EQ(ComboSelection(combo), -1);
     CHECK_EQ(WindowText(combo), L"");
@@ -238,6 +264,9 @@ int main(int argc, char** argv) {
     targets.Create(L"Order three");
     targets.Create(kLongTitle);
     targets.Create(kAccented);
+    for (const std::wstring& title : kScripts) targets.Create(title);
+    targets.Create(kOneAccent);
+    targets.Create(kLongChinese);
 
     SettledTitles();
 

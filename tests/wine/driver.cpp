@@ -55,6 +55,16 @@ std::string Narrow(std::wstring_view text) {
     return result;
 }
 
+std::wstring Widen(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), result.data(),
+                          size);
+    return result;
+}
+
 std::string Describe(const std::wstring& value) { return Describe(Narrow(value)); }
 std::string Describe(const std::string& value) {
     std::string quoted;
@@ -308,11 +318,7 @@ bool DismissMessageBox(const MessageBoxInfo& box, DWORD timeout_ms) {
 // ---- The program under test ---------------------------------------------------------------
 
 std::wstring WindowsPath(const std::string& path) {
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
-                                           nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(),
-                          size);
+    std::wstring wide = Widen(path);
     for (wchar_t& c : wide) {
         if (c == L'/') c = L'\\';
     }

@@ -28,6 +28,7 @@ bool Check(bool ok, const char* expression, const std::string& detail, const cha
 int Report();
 
 std::string Narrow(std::wstring_view text);  // UTF-8, for messages
+std::wstring Widen(std::string_view utf8);
 std::string Describe(const std::wstring& value);
 std::string Describe(const std::string& value);
 std::string Describe(const wchar_t* value);
