@@ -30,6 +30,18 @@ std::size_t WithoutCutCharacter(const char* title, std::size_t length) {
     return length;
 }
 
+// The list repaints once, when the refresh ends, also when it ends with an error.
+class ListUpdate {
+public:
+    explicit ListUpdate(ItemList& list) : list_(list) { list_.BeginUpdate(); }
+    ListUpdate(const ListUpdate&) = delete;
+    ListUpdate& operator=(const ListUpdate&) = delete;
+    ~ListUpdate() { list_.EndUpdate(); }
+
+private:
+    ItemList& list_;
+};
+
 }  // namespace
 
 void CreateEntries() {
@@ -66,11 +78,14 @@ void refreshwindows(platform::Desktop& desktop, ItemList& list) {
     win_ptr = 0;
     Enumeration enumeration{desktop, nullptr};
     desktop.EnumWindows(&EnumWindowsProc, reinterpret_cast<std::intptr_t>(&enumeration));
-    list.Clear();
-    if (enumeration.error) {
-        win_ptr = 0;
-        std::rethrow_exception(enumeration.error);
+    if (enumeration.error) win_ptr = 0;
+    std::size_t bytes = 0;
+    for (int i = 0; i < win_ptr; ++i) {
+        bytes += win_list[static_cast<std::size_t>(i)]->wincaption.size();
     }
+    const ListUpdate update(list);
+    list.Clear(win_ptr, bytes);
+    if (enumeration.error) std::rethrow_exception(enumeration.error);
     for (int i = 0; i < win_ptr; ++i) {
         if (!list.Add(win_list[static_cast<std::size_t>(i)]->wincaption)) {
             throw platform::Exception(L"Unable to insert a line");

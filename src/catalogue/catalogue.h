@@ -28,7 +28,12 @@ extern int win_ptr;  // how many slots the last refresh filled
 // The drop-down list the catalogue fills.
 class ItemList {
 public:
-    virtual void Clear() = 0;                      // keeps the text of the edit part
+    // Between the two the list does not repaint; EndUpdate repaints it once.
+    virtual void BeginUpdate() = 0;
+    virtual void EndUpdate() noexcept = 0;
+    // Empties the list, keeping the text of its edit part, and makes room for count items
+    // of bytes of ANSI text in all.
+    virtual void Clear(int count, std::size_t bytes) = 0;
     virtual bool Add(std::string_view title) = 0;  // ANSI text; false when the list refuses it
 
 protected:

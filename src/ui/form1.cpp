@@ -122,11 +122,23 @@ void ShowErrorBox(HWND owner, std::wstring_view message) {
                   MB_OK | MB_ICONERROR);
 }
 
-void ComboBoxItems::Clear() {
+void ComboBoxItems::BeginUpdate() { ::SendMessageW(combo_, WM_SETREDRAW, FALSE, 0); }
+
+void ComboBoxItems::EndUpdate() noexcept {
+    ::SendMessageW(combo_, WM_SETREDRAW, TRUE, 0);
+    ::RedrawWindow(combo_, nullptr, nullptr,
+                   RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void ComboBoxItems::Clear(int count, std::size_t bytes) {
     // Emptying the list also empties its edit part; the text shown is kept.
     const std::wstring text = platform::WindowText(combo_);
     ::SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
     ::SetWindowTextW(combo_, text.c_str());
+    // One allocation instead of one per item. An ANSI byte becomes at most one UTF-16 unit.
+    const std::size_t units = bytes + static_cast<std::size_t>(count);  // terminators included
+    ::SendMessageW(combo_, CB_INITSTORAGE, static_cast<WPARAM>(count),
+                   static_cast<LPARAM>(units * sizeof(wchar_t)));
 }
 
 bool ComboBoxItems::Add(std::string_view title) {

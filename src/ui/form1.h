@@ -25,7 +25,9 @@ void ShowErrorBox(HWND owner, std::wstring_view message);
 class ComboBoxItems final : public catalogue::ItemList {
 public:
     void Attach(HWND combo) { combo_ = combo; }
-    void Clear() override;
+    void BeginUpdate() override;
+    void EndUpdate() noexcept override;
+    void Clear(int count, std::size_t bytes) override;
     bool Add(std::string_view title) override;
 
 private:

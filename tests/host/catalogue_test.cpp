@@ -57,10 +57,11 @@ TEST_F(CatalogueTest, KeepsZOrderAndDuplicates) {
     EXPECT_EQ(list.items, (std::vector<std::string>{"Zeta", "Alpha", "Zeta", "Mid"}));
     EXPECT_EQ(Captions(), list.items);
     EXPECT_EQ(Handles(), (std::vector<std::string>{"30", "10", "20", "40"}));
-    // The list is emptied once the enumeration has finished, then filled in catalogue order.
+    // The list is emptied once the enumeration has finished, with room for the four titles'
+    // 16 bytes, then filled in catalogue order, and repainted once at the end.
     EXPECT_EQ(desktop.world().Log(),
-              (std::vector<std::string>{"enum-done", "clear", "add Zeta", "add Alpha",
-                                        "add Zeta", "add Mid"}));
+              (std::vector<std::string>{"enum-done", "begin-update", "clear 4 16", "add Zeta",
+                                        "add Alpha", "add Zeta", "add Mid", "end-update"}));
 }
 
 TEST_F(CatalogueTest, HandleTextIsUnsignedDecimal) {
@@ -159,6 +160,8 @@ TEST_F(CatalogueTest, ARefusedItemRaisesUnableToInsertALine) {
     }
     EXPECT_EQ(win_ptr, 5);
     EXPECT_EQ(list.items, (std::vector<std::string>{"Window 1", "Window 2"}));
+    // The list repaints again all the same.
+    EXPECT_EQ(desktop.world().Log().back(), "end-update");
 }
 
 // An error inside the enumeration does not cross the window system: it ends the enumeration,

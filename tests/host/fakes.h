@@ -484,9 +484,11 @@ public:
     std::vector<std::string> items;
     int refuse_at = -1;
 
-    void Clear() override {
+    void BeginUpdate() override { world_.Record("begin-update"); }
+    void EndUpdate() noexcept override { world_.Record("end-update"); }
+    void Clear(int count, std::size_t bytes) override {
         items.clear();
-        world_.Record("clear");
+        world_.Record("clear " + std::to_string(count) + " " + std::to_string(bytes));
     }
     bool Add(std::string_view title) override {
         if (static_cast<int>(items.size()) == refuse_at) return false;
