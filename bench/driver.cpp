@@ -6,8 +6,10 @@
 //   driver refresh JUMPER MINIMAL WINDOWS REPS  a synchronous Refresh with WINDOWS windows of
 //                                           ours, against the bare enumeration of them
 //   driver cpu JUMPER MINIMAL SECONDS       CPU time idle and while jumping one of our windows
-//   driver enumerate REPS                   (internal) the bare enumeration, timed in a process
-//                                           that owns none of the windows; exit code = median us
+//   driver enumerate                        (internal) the bare enumeration, timed in a process
+//                                           that owns none of the windows: once for each byte
+//                                           read from stdin, writing the milliseconds (a double)
+//                                           to stdout
 #include <windows.h>
 
 #include <psapi.h>
@@ -273,6 +275,63 @@ int Startup(const std::wstring& jumper, const std::wstring& minimal, int runs) {
     return 0;
 }
 
+// A process that owns none of the windows, as jumper.exe is, and enumerates them on request.
+// It stays running, so that each enumeration is timed warm and right after the Refresh it is
+// compared with: both see the same load on a shared machine.
+class OtherProcess {
+public:
+    explicit OtherProcess(const std::wstring& self) {
+        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+        HANDLE child_in = nullptr;
+        HANDLE child_out = nullptr;
+        if (!::CreatePipe(&child_in, &to_child_, &inheritable, 0) ||
+            !::CreatePipe(&from_child_, &child_out, &inheritable, 0)) {
+            Fail("cannot make the pipes");
+        }
+        ::SetHandleInformation(to_child_, HANDLE_FLAG_INHERIT, 0);
+        ::SetHandleInformation(from_child_, HANDLE_FLAG_INHERIT, 0);
+        std::wstring command = L"\"" + self + L"\" enumerate";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = child_in;
+        startup.hStdOutput = child_out;
+        startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+        if (!::CreateProcessW(self.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                              nullptr, &startup, &process_)) {
+            Fail("cannot start the enumerating process");
+        }
+        ::CloseHandle(child_in);
+        ::CloseHandle(child_out);
+    }
+    OtherProcess(const OtherProcess&) = delete;
+    OtherProcess& operator=(const OtherProcess&) = delete;
+    ~OtherProcess() {
+        ::CloseHandle(to_child_);  // the end of its input ends it
+        ::WaitForSingleObject(process_.hProcess, kTimeoutMs);
+        ::CloseHandle(from_child_);
+        ::CloseHandle(process_.hThread);
+        ::CloseHandle(process_.hProcess);
+    }
+
+    double TimeEnumeration() {
+        const char request = 1;
+        DWORD done = 0;
+        double milliseconds = 0;
+        if (!::WriteFile(to_child_, &request, 1, &done, nullptr) ||
+            !::ReadFile(from_child_, &milliseconds, sizeof(milliseconds), &done, nullptr) ||
+            done != sizeof(milliseconds)) {
+            Fail("the enumerating process did not answer");
+        }
+        return milliseconds;
+    }
+
+private:
+    HANDLE to_child_ = nullptr;
+    HANDLE from_child_ = nullptr;
+    PROCESS_INFORMATION process_{};
+};
+
 int Refresh(const std::wstring& jumper, const std::wstring& minimal, const std::wstring& self,
             int count, int reps) {
     RegisterOwnClass();
@@ -283,16 +342,19 @@ int Refresh(const std::wstring& jumper, const std::wstring& minimal, const std::
 
     Program program = Launch(jumper);
     WaitUntilReady(program, count, NowMs());
-    std::vector<double> clicks, raw;
+    OtherProcess other(self);
+    std::vector<double> clicks, raw, from_other;
     for (int rep = -1; rep < reps; ++rep) {  // rep -1 warms up
         const double start = NowMs();
         Click(program, kRefresh);
         const double click = NowMs() - start;
         if (ItemCount(program.window) < count) Fail("the refresh did not list the windows");
         const double bare = TimeEnumeration(nullptr);
+        const double other_bare = other.TimeEnumeration();
         if (rep >= 0) {
             clicks.push_back(click);
             raw.push_back(bare);
+            from_other.push_back(other_bare);
         }
     }
     // What a synchronous click costs by itself: the minimal program's button does nothing.
@@ -328,31 +390,30 @@ int Refresh(const std::wstring& jumper, const std::wstring& minimal, const std::
     }
     ::DestroyWindow(parent);
 
-    // The same enumeration from a process that owns none of the windows, as jumper.exe is.
-    Program other = Launch(self, L"enumerate " + std::to_wstring(reps));
-    ::WaitForSingleObject(other.process.hProcess, INFINITE);
-    DWORD other_us = 0;
-    ::GetExitCodeProcess(other.process.hProcess, &other_us);
-    ::CloseHandle(other.process.hThread);
-    ::CloseHandle(other.process.hProcess);
-
     const std::string suffix = std::to_string(count);
     Print(("refresh_ms_" + suffix).c_str(), "jumper", Median(clicks));
     Print(("refresh_ms_" + suffix).c_str(), "raw", Median(raw));
-    Print(("refresh_ms_" + suffix).c_str(), "raw_other_process", other_us / 1000.0);
+    Print(("refresh_ms_" + suffix).c_str(), "raw_other_process", Median(from_other));
     Print(("refresh_ms_" + suffix).c_str(), "click_minimal", Median(idle_clicks));
     Print(("refresh_ms_" + suffix).c_str(), "fill_list", Median(fills));
-    Print(("refresh_ms_" + suffix).c_str(), "raw_other_plus_fill", other_us / 1000.0 + Median(fills));
+    Print(("refresh_ms_" + suffix).c_str(), "raw_other_plus_fill",
+          Median(from_other) + Median(fills));
     Print(("refresh_items_" + suffix).c_str(), "jumper", ItemCount(program.window));
     Close(program);
     return 0;
 }
 
-int Enumerate(int reps) {
-    std::vector<double> times;
-    TimeEnumeration(nullptr);
-    for (int rep = 0; rep < reps; ++rep) times.push_back(TimeEnumeration(nullptr));
-    return static_cast<int>(Median(times) * 1000.0);
+int Enumerate() {
+    const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    TimeEnumeration(nullptr);  // warms up
+    char request = 0;
+    DWORD done = 0;
+    while (::ReadFile(in, &request, 1, &done, nullptr) && done == 1) {
+        const double milliseconds = TimeEnumeration(nullptr);
+        if (!::WriteFile(out, &milliseconds, sizeof(milliseconds), &done, nullptr)) return 1;
+    }
+    return 0;
 }
 
 int Cpu(const std::wstring& jumper, const std::wstring& minimal, int seconds) {
@@ -415,7 +476,7 @@ int main(int argc, char** argv) {
         return Refresh(Widen(argv[2]), Widen(argv[3]), self, std::atoi(argv[4]), std::atoi(argv[5]));
     }
     if (mode == "cpu" && argc == 5) return Cpu(Widen(argv[2]), Widen(argv[3]), std::atoi(argv[4]));
-    if (mode == "enumerate" && argc == 3) return Enumerate(std::atoi(argv[2]));
+    if (mode == "enumerate" && argc == 2) return Enumerate();
     std::fprintf(stderr, "usage: driver startup|refresh|cpu ... (see driver.cpp)\n");
     return 2;
 }
