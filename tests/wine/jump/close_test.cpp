@@ -8,14 +8,13 @@
 #include <string>
 
 #include "jumper_app.h"
-#include "report.h"
 #include "target_window.h"
 
-using jumptest::Check;
-using jumptest::Clock;
+using check::Check;
+using check::Clock;
 using jumptest::JumperApp;
-using jumptest::Print;
-using jumptest::Seconds;
+using check::Print;
+using check::Seconds;
 using jumptest::TargetWindow;
 
 namespace {
@@ -76,5 +75,5 @@ int main(int argc, char** argv) {
               "run %d: nothing moves after the end", run);
     }
     Print("slowest exit: %.3f s", slowest);
-    return jumptest::Finish("jump_close");
+    return check::Report("jump_close");
 }

@@ -68,7 +68,7 @@ std::optional<double> JumperApp::WaitForCaption(std::wstring_view caption,
                                                 DWORD timeout_ms) const {
     const auto start = Clock::now();
     if (!driver::WaitFor([&] { return Caption() == caption; }, timeout_ms)) return std::nullopt;
-    return Seconds(start, Clock::now());
+    return check::Seconds(start, Clock::now());
 }
 
 std::vector<Moved> Placements(const std::vector<WindowEvent>& events) {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "driver.h"
-#include "report.h"
 #include "target_window.h"
 
 namespace jumptest {

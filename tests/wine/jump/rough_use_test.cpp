@@ -16,16 +16,15 @@
 #include <vector>
 
 #include "jumper_app.h"
-#include "report.h"
 #include "target_window.h"
 #include "ui/form1_layout.h"
 
 using namespace std::chrono_literals;
-using jumptest::Check;
-using jumptest::Clock;
+using check::Check;
+using check::Clock;
 using jumptest::JumperApp;
-using jumptest::Print;
-using jumptest::Seconds;
+using check::Print;
+using check::Seconds;
 using jumptest::TargetWindow;
 
 namespace {
@@ -188,6 +187,6 @@ int main(int argc, char** argv) {
         Check(code == 0u, "jumper.exe exits with code 0 when closed");
     }
     app.Program().Kill();
-    const int code = jumptest::Finish("jump_rough_use");
+    const int code = check::Report("jump_rough_use");
     ::ExitProcess(static_cast<UINT>(code));
 }
