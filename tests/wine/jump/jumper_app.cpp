@@ -1,6 +1,9 @@
 #include "jumper_app.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
+
+#include <string>
 
 #include "ui/form1_layout.h"  // the control identifiers
 
@@ -21,9 +24,36 @@ int CountThreads(DWORD process_id) {
     return count;
 }
 
+Usage UsageOf(HANDLE process) {
+    Usage usage;
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof(memory);
+    if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                               sizeof(memory))) {
+        usage.private_bytes = static_cast<double>(memory.PrivateUsage);
+    }
+    DWORD handles = 0;
+    if (::GetProcessHandleCount(process, &handles)) usage.handles = handles;
+    usage.gdi_objects = ::GetGuiResources(process, GR_GDIOBJECTS);
+    usage.user_objects = ::GetGuiResources(process, GR_USEROBJECTS);
+    return usage;
+}
+
+void PrintUsage(const char* what, const Usage& usage) {
+    const std::string prefix(what);
+    check::Figure((prefix + "_private_bytes").c_str(), usage.private_bytes);
+    check::Figure((prefix + "_handles").c_str(), usage.handles);
+    check::Figure((prefix + "_gdi_objects").c_str(), usage.gdi_objects);
+    check::Figure((prefix + "_user_objects").c_str(), usage.user_objects);
+}
+
 JumperApp::JumperApp(const std::string& executable) {
     ready_ = program_.Start(driver::WindowsPath(executable)) &&
              program_.WaitForMainWindow(1, 30000);
+}
+
+bool JumperApp::ShowsDialog() const {
+    return driver::WaitForMessageBox(program_.ThreadId(), 0).has_value();
 }
 
 std::wstring JumperApp::Caption() const {
