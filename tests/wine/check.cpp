@@ -78,7 +78,7 @@ bool CheckAt(bool ok, const char* expression, const std::string& detail, const c
                  detail.c_str());
 }
 
-void Figure(const char* name, double value) { Print("figure %s %.6g", name, value); }
+void Figure(const char* name, double value) { Print("figure %s %.10g", name, value); }
 
 int Report(const char* name) {
     for (std::size_t i = 1; i < losses.size(); ++i) {

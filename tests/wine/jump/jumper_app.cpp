@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/form1_layout.h"  // the control identifiers
 
@@ -24,16 +25,68 @@ int CountThreads(DWORD process_id) {
     return count;
 }
 
+namespace {
+
+// The process's entries in the system's handle table (SystemExtendedHandleInformation), for
+// where GetProcessHandleCount reports none, as Wine's does. 0 when the table cannot be read.
+int HandlesInSystemTable(DWORD process_id) {
+    struct Entry {
+        void* object;
+        ULONG_PTR process_id;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT creator_back_trace;
+        USHORT type;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    struct Table {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+        Entry entries[1];
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    constexpr ULONG kExtendedHandleInformation = 64;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<ULONG_PTR> buffer(1 << 16);  // aligned for the table's entries
+    LONG status = 0;
+    for (;;) {
+        ULONG length = 0;
+        status = query(kExtendedHandleInformation, buffer.data(),
+                       static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR)), &length);
+        if (status != kInfoLengthMismatch || buffer.size() >= (1u << 24)) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) return 0;
+    const auto* const table = reinterpret_cast<const Table*>(buffer.data());
+    int count = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i) {
+        if (table->entries[i].process_id == process_id) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
 Usage UsageOf(HANDLE process) {
     Usage usage;
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof(memory);
     if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                                sizeof(memory))) {
-        usage.private_bytes = static_cast<double>(memory.PrivateUsage);
+        // The two are the same commit charge; Wine fills in only the older one.
+        usage.private_bytes = static_cast<double>(
+            memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage);
     }
     DWORD handles = 0;
-    if (::GetProcessHandleCount(process, &handles)) usage.handles = handles;
+    if (::GetProcessHandleCount(process, &handles) && handles != 0) {
+        usage.handles = handles;
+    } else {
+        usage.handles = HandlesInSystemTable(::GetProcessId(process));
+    }
     usage.gdi_objects = ::GetGuiResources(process, GR_GDIOBJECTS);
     usage.user_objects = ::GetGuiResources(process, GR_USEROBJECTS);
     return usage;
