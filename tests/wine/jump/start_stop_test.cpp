@@ -21,10 +21,10 @@
 
 using check::Check;
 using check::Clock;
-using jumptest::JumperApp;
-using jumptest::Moved;
 using check::Print;
 using check::Seconds;
+using jumptest::JumperApp;
+using jumptest::Moved;
 using jumptest::TargetWindow;
 
 namespace {

@@ -30,11 +30,11 @@
 #include "target_window.h"
 
 using namespace std::chrono_literals;
-using jumper::SizeField;
 using check::Check;
 using check::Clock;
 using check::Print;
 using check::Seconds;
+using jumper::SizeField;
 using jumptest::TargetWindow;
 using jumptest::WindowEvent;
 
