@@ -57,5 +57,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     // hidden.
     platform::Win32Desktop desktop;
     jumper::EndPlacements(*gate, desktop, kPlacementGrace);
-    return exit_code;
+    // Ends the workers before anything else: returning would run the runtime's exit-time
+    // clean-up beside a worker that a finished placement has just let go, and an error that
+    // worker raises then finds the 32-bit runtime's unwind tables already gone (abort, exit
+    // code 3).
+    ::ExitProcess(static_cast<UINT>(exit_code));
 }

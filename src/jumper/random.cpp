@@ -13,7 +13,7 @@ std::uint32_t Bits(std::int32_t value) { return static_cast<std::uint32_t>(value
 
 }  // namespace
 
-void Randomize(SeedClock& clock) {
+void Randomize(platform::SeedClock& clock) {
     std::int64_t count = 0;
     const std::uint32_t seed = clock.QueryPerformanceCounter(&count)
                                    ? static_cast<std::uint32_t>(count)

@@ -5,25 +5,15 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/seed_clock.h"
+
 namespace jumper {
 
 // The generator's whole state; 0 until Randomize seeds it.
 extern std::atomic<std::uint32_t> RandSeed;
 
-// Where the seed comes from: the high-resolution counter, else the millisecond tick count.
-class SeedClock {
-public:
-    virtual ~SeedClock() = default;
-    virtual bool QueryPerformanceCounter(std::int64_t* count) = 0;
-    virtual std::uint32_t GetTickCount() = 0;
-
-protected:
-    SeedClock() = default;
-    SeedClock(const SeedClock&) = default;
-    SeedClock& operator=(const SeedClock&) = default;
-};
-
-void Randomize(SeedClock& clock);
+// Seeds the generator from the clock's counter, else its tick count.
+void Randomize(platform::SeedClock& clock);
 
 // Advances the state one step and returns a value in 0 .. range - 1 (0 for a range of 0);
 // range is taken as unsigned, so a negative one reaches up to 2^32 - 1.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "jumper/random.h"
 #include "platform/desktop.h"
+#include "platform/seed_clock.h"
 #include "platform/ui_thread.h"
 
 namespace platform {
@@ -52,7 +52,7 @@ public:
     void Sleep(std::uint32_t milliseconds) override;
 };
 
-class Win32SeedClock final : public jumper::SeedClock {
+class Win32SeedClock final : public SeedClock {
 public:
     bool QueryPerformanceCounter(std::int64_t* count) override;
     std::uint32_t GetTickCount() override;

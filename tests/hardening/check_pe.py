@@ -47,8 +47,9 @@ API_SET = re.compile(r"^(api|ext)-ms-win-[a-z0-9-]+\.dll$")
 WINDOWS7_KERNEL32 = {
     "__C_specific_handler", "AddVectoredExceptionHandler", "CloseHandle", "CreateEventA",
     "CreateSemaphoreA", "CreateThread", "DeleteCriticalSection", "DuplicateHandle",
-    "EnterCriticalSection", "FileTimeToSystemTime", "FormatMessageA", "FormatMessageW",
-    "FreeLibrary", "GetACP", "GetCurrentProcess", "GetCurrentProcessId", "GetCurrentThread",
+    "EnterCriticalSection", "ExitProcess", "FileTimeToSystemTime", "FormatMessageA",
+    "FormatMessageW", "FreeLibrary", "GetACP", "GetCurrentProcess", "GetCurrentProcessId",
+    "GetCurrentThread",
     "GetCurrentThreadId", "GetHandleInformation", "GetLastError", "GetModuleFileNameW",
     "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress", "GetProcessAffinityMask",
     "GetProcessTimes", "GetStartupInfoW", "GetSystemTimeAdjustment", "GetSystemTimeAsFileTime",

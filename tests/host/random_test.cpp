@@ -113,7 +113,7 @@ TEST(RandomRange, FullRangeDrawsFromFourBillionValues) {
     EXPECT_EQ(jumper::RandomRange(kMin, kMax), kMax - 1);
 }
 
-class FakeClock final : public jumper::SeedClock {
+class FakeClock final : public platform::SeedClock {
 public:
     bool counter_works = true;
     std::int64_t counter = 0;

@@ -9,6 +9,7 @@
 #include "driver.h"
 #include "ui/form1_layout.h"  // control identifiers only
 
+using namespace check;
 using namespace driver;
 
 namespace {
@@ -73,7 +74,7 @@ int IndexOf(const std::vector<std::wstring>& items, const std::wstring& title) {
         std::size_t i = 0;                                                                   \
         while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;                            \
         const bool same = i == a.size() && i == b.size();                                    \
-        return ::driver::Check(                                                              \
+        return ::check::CheckAt(                                                             \
             same, #items " == " #expected,                                                   \
             same ? std::string()                                                             \
                  : "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size()) + \
@@ -271,8 +272,8 @@ int main(int argc, char** argv) {
     SettledTitles();
 
     Program program;
-    if (!CHECK(program.Start(jumper))) return Report();
-    if (!CHECK(program.WaitForMainWindow(1, 30000))) return Report();
+    if (!CHECK(program.Start(jumper))) return Report("wine_catalogue");
+    if (!CHECK(program.WaitForMainWindow(1, 30000))) return Report("wine_catalogue");
     std::printf("start-up with %zu windows listed: %.0f ms\n",
                 ComboItems(program.Control(ui::IdComboBox1)).size(),
                 program.StartupMilliseconds());
@@ -285,5 +286,5 @@ int main(int argc, char** argv) {
     program.Close();
     const auto code = program.WaitForExit(20000);
     if (CHECK(code.has_value())) CHECK_EQ(*code, 0ul);
-    return Report();
+    return Report("wine_catalogue");
 }

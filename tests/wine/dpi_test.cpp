@@ -12,6 +12,7 @@
 #include "driver.h"
 #include "expected_layout.h"
 
+using namespace check;
 using namespace driver;
 
 namespace {
@@ -176,8 +177,8 @@ int main(int argc, char** argv) {
 
     TargetWindows targets;
     Program program;
-    if (!CHECK(program.Start(jumper))) return Report();
-    if (!CHECK(program.WaitForMainWindow(0, 30000))) return Report();
+    if (!CHECK(program.Start(jumper))) return Report("wine_dpi");
+    if (!CHECK(program.WaitForMainWindow(0, 30000))) return Report("wine_dpi");
     CheckFrame(program, dpi);
     if (const auto lines = ReadProbe(program, probe)) {
         CheckLayout(program, *lines, dpi);
@@ -190,5 +191,5 @@ int main(int argc, char** argv) {
     program.Close();
     const auto exit_code = program.WaitForExit(15000);
     if (CHECK(exit_code.has_value())) CHECK_EQ(*exit_code, 0ul);
-    return Report();
+    return Report("wine_dpi");
 }

@@ -8,52 +8,7 @@
 
 namespace driver {
 
-// ---- Checks -------------------------------------------------------------------------------
-
-namespace {
-
-int passed = 0;
-int failed = 0;
-
-}  // namespace
-
-bool Check(bool ok, const char* expression, const char* file, int line) {
-    return Check(ok, expression, std::string(), file, line);
-}
-
-bool Check(bool ok, const char* expression, const std::string& detail, const char* file,
-           int line) {
-    if (ok) {
-        ++passed;
-        return true;
-    }
-    ++failed;
-    std::printf("%s:%d: FAILED: %s%s%s\n", file, line, expression, detail.empty() ? "" : ": ",
-                detail.c_str());
-    std::fflush(stdout);
-    return false;
-}
-
-int Report() {
-    std::printf("%d passed, %d failed\n", passed, failed);
-    std::fflush(stdout);
-    return failed == 0 && passed > 0 ? 0 : 1;
-}
-
-void Section(const char* name) {
-    std::printf("-- %s\n", name);
-    std::fflush(stdout);
-}
-
-std::string Narrow(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                          size, nullptr, nullptr);
-    return result;
-}
+// ---- Text ---------------------------------------------------------------------------------
 
 std::wstring Widen(std::string_view utf8) {
     if (utf8.empty()) return {};
@@ -64,18 +19,6 @@ std::wstring Widen(std::string_view utf8) {
                           size);
     return result;
 }
-
-std::string Describe(const std::wstring& value) { return Describe(Narrow(value)); }
-std::string Describe(const std::string& value) {
-    std::string quoted;
-    quoted.reserve(value.size() + 2);
-    quoted.push_back('"');
-    quoted.append(value);
-    quoted.push_back('"');
-    return quoted;
-}
-std::string Describe(const wchar_t* value) { return Describe(std::wstring(value)); }
-std::string Describe(const char* value) { return Describe(std::string(value)); }
 
 // ---- Waiting and time ---------------------------------------------------------------------
 
@@ -341,8 +284,8 @@ bool Program::Start(const std::wstring& executable) {
             break;
         }
         const DWORD error = ::GetLastError();
-        std::printf("CreateProcess failed for %s: error %lu\n", Narrow(executable).c_str(),
-                    error);
+        check::Print("CreateProcess failed for %s: error %lu", check::Narrow(executable).c_str(),
+                     error);
         if (error != ERROR_INTERNAL_ERROR || attempt == 3) return false;
         ::Sleep(500);
     }

@@ -1,5 +1,6 @@
 // A small Win32 driver for the end-to-end tests: starts jumper.exe, finds its window and
-// controls, reads and types into them, makes target windows of its own, and counts checks.
+// controls, reads and types into them, and makes target windows of its own. Its checks are
+// check.h's.
 #pragma once
 
 #include <windows.h>
@@ -9,53 +10,15 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "check.h"
+
 namespace driver {
 
-// ---- Checks -------------------------------------------------------------------------------
-
-// Records one check; prints file:line and the failed expression. Returns the outcome, so a
-// test can stop early when later checks depend on this one.
-bool Check(bool ok, const char* expression, const char* file, int line);
-bool Check(bool ok, const char* expression, const std::string& detail, const char* file,
-           int line);
-
-// Prints "N passed, N failed" and returns the process exit code: 0 only with no failure.
-int Report();
-
-std::string Narrow(std::wstring_view text);  // UTF-8, for messages
-std::wstring Widen(std::string_view utf8);
-std::string Describe(const std::wstring& value);
-std::string Describe(const std::string& value);
-std::string Describe(const wchar_t* value);
-std::string Describe(const char* value);
-template <typename T>
-std::string Describe(const T& value) {
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
-#define CHECK(condition) ::driver::Check(static_cast<bool>(condition), #condition, __FILE__, __LINE__)
-
-// Compares two values and shows both when they differ.
-#define CHECK_EQ(actual, expected)                                                           \
-    [&](const auto& check_actual_, const auto& check_expected_) {                            \
-        const bool check_ok_ = check_actual_ == check_expected_;                             \
-        return ::driver::Check(check_ok_, #actual " == " #expected,                          \
-                               check_ok_ ? std::string()                                     \
-                                         : "got " + ::driver::Describe(check_actual_) +      \
-                                               ", expected " +                               \
-                                               ::driver::Describe(check_expected_),          \
-                               __FILE__, __LINE__);                                          \
-    }((actual), (expected))
-
-// Prints a section heading, so a failure reads in its context.
-void Section(const char* name);
+std::wstring Widen(std::string_view utf8);  // from UTF-8
 
 // ---- Handles ------------------------------------------------------------------------------
 
@@ -68,7 +31,7 @@ using unique_handle = std::unique_ptr<void, CloseHandleFn>;
 
 // ---- Waiting and time ---------------------------------------------------------------------
 
-using Clock = std::chrono::steady_clock;
+using check::Clock;
 double MillisecondsSince(Clock::time_point start);
 
 // Polls condition every few milliseconds until it holds or timeout_ms pass.

@@ -7,6 +7,7 @@
 #include "driver.h"
 #include "ui/form1_layout.h"  // control identifiers only
 
+using namespace check;
 using namespace driver;
 
 namespace {
@@ -106,5 +107,5 @@ int main(int argc, char** argv) {
     Section("a copy named with a dot in the middle");
     const RenamedCopy dotted(jumper, L"WINDOW.jumper.v2.exe");
     if (CHECK(dotted.Copied())) CheckErrorBox(dotted.Path(), L"Window");
-    return Report();
+    return Report("wine_error_display");
 }

@@ -9,6 +9,7 @@
 #include "driver.h"
 #include "expected_layout.h"
 
+using namespace check;
 using namespace driver;
 
 namespace {
@@ -262,18 +263,18 @@ int main(int argc, char** argv) {
     targets.Create(kCyrillic);
 
     Program program;
-    if (!CHECK(program.Start(jumper))) return Report();
-    if (!CHECK(program.WaitForMainWindow(3, 30000))) return Report();
+    if (!CHECK(program.Start(jumper))) return Report("wine_main_window");
+    if (!CHECK(program.WaitForMainWindow(3, 30000))) return Report("wine_main_window");
     std::printf("start-up: %.0f ms\n", program.StartupMilliseconds());
 
     CheckFrame(program);
     const auto report = program.ReadInProcess(probe);
-    if (!CHECK(report.has_value())) return Report();
+    if (!CHECK(report.has_value())) return Report("wine_main_window");
     const ProbeLines lines = ParseProbeReport(*report);
     CheckControls(program, lines);
     CheckIconsAndFonts(lines);
     CheckTabOrder(program);
     CheckAutocomplete(program);
     CheckClose(program);
-    return Report();
+    return Report("wine_main_window");
 }

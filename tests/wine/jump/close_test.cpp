@@ -1,26 +1,28 @@
-// Closing the main window while the target jumps, 20 times at random moments: each time the
-// process ends at once with exit code 0 and the target is left visible, never hidden
-// between the hiding and the showing of a placement.
-// Usage: jump_close_test <path of jumper.exe>
+// Closing the main window while the target jumps, 20 times (or as many as asked) at random
+// moments, every third one while the target is hidden between the hiding and the showing of
+// a placement: each time the process ends at once with exit code 0 and the target is left
+// visible.
+// Usage: jump_close_test <path of jumper.exe> [closes]
 #include <windows.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <random>
 #include <string>
 
 #include "jumper_app.h"
-#include "report.h"
 #include "target_window.h"
 
-using jumptest::Check;
-using jumptest::Clock;
+using check::Check;
+using check::Clock;
+using check::Loss;
+using check::Print;
+using check::Seconds;
 using jumptest::JumperApp;
-using jumptest::Print;
-using jumptest::Seconds;
 using jumptest::TargetWindow;
 
 namespace {
 
-constexpr int kRuns = 20;
 // Closing never waits for a pause (up to 5 s) and waits about a second at most for a
 // placement under way; this bound leaves room for Wine ending the process.
 constexpr double kExitBound = 4.0;
@@ -29,11 +31,22 @@ constexpr double kExitBound = 4.0;
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        Print("usage: jump_close_test <jumper.exe>");
+        Print("usage: jump_close_test <jumper.exe> [closes]");
         return 2;
     }
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
+
+    // When armed, the next hiding of the target is held a while, so that the close comes
+    // in between the hiding and the showing.
+    std::atomic<bool> hold_hidden{false};
+    const HANDLE hidden = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     TargetWindow::Options options;
     options.title = L"Jump close target";
+    options.on_hide = [&hold_hidden, hidden] {
+        if (!hold_hidden.exchange(false)) return;
+        ::SetEvent(hidden);
+        ::Sleep(300);
+    };
     const TargetWindow target(options);
 
     const unsigned seed = ::GetTickCount();
@@ -42,39 +55,61 @@ int main(int argc, char** argv) {
     std::uniform_int_distribution<int> jumping_ms(0, 3000);
     double slowest = 0;
 
-    for (int run = 1; run <= kRuns; ++run) {
+    int closes = 0;
+    int closes_hidden = 0;
+    for (int run = 1; run <= runs; ++run) {
         JumperApp app(argv[1]);
         if (!Check(app.Ready(), "run %d: jumper.exe starts", run)) continue;
         if (!Check(app.Select(target.Title()), "run %d: the target is in the list", run)) continue;
+        const bool while_hidden = run % 3 == 0;
+        ::ResetEvent(hidden);
+        hold_hidden = while_hidden;
         const auto start = Clock::now();
         app.Press();
         if (!Check(!jumptest::WaitForPlacements(target, start, 1, 5000).empty(),
                    "run %d: the target jumps", run)) {
             continue;
         }
-        ::Sleep(static_cast<DWORD>(jumping_ms(random)));
+        if (while_hidden) {
+            // The hiding comes after the first pause, under 5 s.
+            if (!Check(::WaitForSingleObject(hidden, 15000) == WAIT_OBJECT_0,
+                       "run %d: the target is hidden", run)) {
+                continue;
+            }
+            ++closes_hidden;
+        } else {
+            ::Sleep(static_cast<DWORD>(jumping_ms(random)));
+        }
+        Check(Loss::Crash, !driver::WaitForMessageBox(app.Program().ThreadId(), 0),
+              "run %d: no error box before the close", run);
 
         const auto closing = Clock::now();
         app.Program().Close();
         const auto code = app.Program().WaitForExit(15000);
         const auto ended = Clock::now();
+        hold_hidden = false;
+        ++closes;
         const double exit_time = Seconds(closing, ended);
         slowest = std::max(slowest, exit_time);
         const auto moved = jumptest::Placements(target.EventsSince(start));
-        Print("run %d: closed after %.2f s and %zu placement(s), exited in %.3f s, code %ld",
-              run, Seconds(start, closing), moved.size(), exit_time,
-              code ? static_cast<long>(*code) : -1L);
-        if (!Check(code.has_value(), "run %d: the process ends", run)) continue;
-        Check(*code == 0, "run %d: exit code %lu, expected 0", run, *code);
+        Print("run %d: closed after %.2f s and %zu placement(s)%s, exited in %.3f s, code %ld",
+              run, Seconds(start, closing), moved.size(), while_hidden ? ", target hidden" : "",
+              exit_time, code ? static_cast<long>(*code) : -1L);
+        if (!Check(Loss::Crash, code.has_value(), "run %d: the process ends", run)) continue;
+        Check(Loss::Crash, *code == 0, "run %d: exit code %lu, expected 0", run, *code);
         Check(exit_time < kExitBound, "run %d: the process took %.3f s to end", run, exit_time);
 
         ::Sleep(300);
         const auto events = target.EventsSince(start);
-        Check(::IsWindowVisible(target.Handle()) != FALSE, "run %d: the target is visible", run);
-        Check(!jumptest::LeftHidden(events), "run %d: the target is not left hidden", run);
+        Check(Loss::TargetHidden, ::IsWindowVisible(target.Handle()) != FALSE,
+              "run %d: the target is visible", run);
+        Check(Loss::TargetHidden, !jumptest::LeftHidden(events),
+              "run %d: the target is not left hidden", run);
         Check(jumptest::Placements(target.EventsSince(ended)).empty(),
               "run %d: nothing moves after the end", run);
     }
     Print("slowest exit: %.3f s", slowest);
-    return jumptest::Finish("jump_close");
+    Print("%d closes, %d of them while the target was hidden", closes, closes_hidden);
+    check::Figure("closes", closes);
+    return check::Report("jump_close");
 }

@@ -1,6 +1,10 @@
 #include "jumper_app.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
+
+#include <string>
+#include <vector>
 
 #include "ui/form1_layout.h"  // the control identifiers
 
@@ -21,9 +25,88 @@ int CountThreads(DWORD process_id) {
     return count;
 }
 
+namespace {
+
+// The process's entries in the system's handle table (SystemExtendedHandleInformation), for
+// where GetProcessHandleCount reports none, as Wine's does. 0 when the table cannot be read.
+int HandlesInSystemTable(DWORD process_id) {
+    struct Entry {
+        void* object;
+        ULONG_PTR process_id;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT creator_back_trace;
+        USHORT type;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    struct Table {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+        Entry entries[1];
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    constexpr ULONG kExtendedHandleInformation = 64;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<ULONG_PTR> buffer(1 << 16);  // aligned for the table's entries
+    LONG status = 0;
+    for (;;) {
+        ULONG length = 0;
+        status = query(kExtendedHandleInformation, buffer.data(),
+                       static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR)), &length);
+        if (status != kInfoLengthMismatch || buffer.size() >= (1u << 24)) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) return 0;
+    const auto* const table = reinterpret_cast<const Table*>(buffer.data());
+    int count = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i) {
+        if (table->entries[i].process_id == process_id) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+Usage UsageOf(HANDLE process) {
+    Usage usage;
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof(memory);
+    if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                               sizeof(memory))) {
+        // The two are the same commit charge; Wine fills in only the older one.
+        usage.private_bytes = static_cast<double>(
+            memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage);
+    }
+    DWORD handles = 0;
+    if (::GetProcessHandleCount(process, &handles) && handles != 0) {
+        usage.handles = handles;
+    } else {
+        usage.handles = HandlesInSystemTable(::GetProcessId(process));
+    }
+    usage.gdi_objects = ::GetGuiResources(process, GR_GDIOBJECTS);
+    usage.user_objects = ::GetGuiResources(process, GR_USEROBJECTS);
+    return usage;
+}
+
+void PrintUsage(const char* what, const Usage& usage) {
+    const std::string prefix(what);
+    check::Figure((prefix + "_private_bytes").c_str(), usage.private_bytes);
+    check::Figure((prefix + "_handles").c_str(), usage.handles);
+    check::Figure((prefix + "_gdi_objects").c_str(), usage.gdi_objects);
+    check::Figure((prefix + "_user_objects").c_str(), usage.user_objects);
+}
+
 JumperApp::JumperApp(const std::string& executable) {
     ready_ = program_.Start(driver::WindowsPath(executable)) &&
              program_.WaitForMainWindow(1, 30000);
+}
+
+bool JumperApp::ShowsDialog() const {
+    return driver::WaitForMessageBox(program_.ThreadId(), 0).has_value();
 }
 
 std::wstring JumperApp::Caption() const {
@@ -68,7 +151,7 @@ std::optional<double> JumperApp::WaitForCaption(std::wstring_view caption,
                                                 DWORD timeout_ms) const {
     const auto start = Clock::now();
     if (!driver::WaitFor([&] { return Caption() == caption; }, timeout_ms)) return std::nullopt;
-    return Seconds(start, Clock::now());
+    return check::Seconds(start, Clock::now());
 }
 
 std::vector<Moved> Placements(const std::vector<WindowEvent>& events) {

@@ -10,13 +10,24 @@
 #include <vector>
 
 #include "driver.h"
-#include "report.h"
 #include "target_window.h"
 
 namespace jumptest {
 
 // The threads of a process, counted in a system snapshot.
 int CountThreads(DWORD process_id);
+
+// What a process holds: private bytes, kernel handles, GDI and USER objects. A figure the
+// system does not report is 0 (Wine reports no GDI or USER objects).
+struct Usage {
+    double private_bytes = 0;
+    double handles = 0;
+    double gdi_objects = 0;
+    double user_objects = 0;
+};
+Usage UsageOf(HANDLE process);
+// Prints the usage as figures named <what>_private_bytes, <what>_handles, and so on.
+void PrintUsage(const char* what, const Usage& usage);
 
 class JumperApp {
 public:
@@ -44,6 +55,9 @@ public:
     // Waits until the wide button reads caption; the seconds it took, or nothing on timeout.
     std::optional<double> WaitForCaption(std::wstring_view caption, DWORD timeout_ms) const;
     int Threads() const { return CountThreads(program_.ProcessId()); }
+    Usage UsageNow() const { return UsageOf(program_.Process()); }
+    // Whether the program shows a dialog box (an error box) on its user-interface thread.
+    bool ShowsDialog() const;
 
 private:
     driver::Program program_;

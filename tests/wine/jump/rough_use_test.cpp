@@ -1,31 +1,41 @@
 // Rough use of the real program, one run of it throughout:
-//   toggles        200 presses of the wide button in quick succession leave at most one
-//                  worker, and none once it is stopped (threads of the process counted)
+//   toggles        200 presses (or as many as asked) of the wide button in quick succession
+//                  leave at most one worker, and none once it is stopped (threads of the
+//                  process counted); 11 s after the last press the caption tells the truth
 //   closed target  the target is closed while it jumps: the program runs on, "Stop" works
 //   hung target    the target's thread stops pumping messages while it jumps: "Stop" still
 //                  ends the worker and the main window keeps answering
-// Usage: jump_rough_use_test <path of jumper.exe>
+//   long run       only when asked for, for so many minutes: one target jumps the whole time
+//                  while the four fields change every 30 s, now and then to a text that is no
+//                  number, which ends the worker quietly before a new start; every 3 minutes
+//                  the target is closed and another chosen; one target stops answering for
+//                  30 s. The program's memory and handles are printed as it starts, after its
+//                  first minute and at its end.
+// Usage: jump_rough_use_test <path of jumper.exe> [presses [long-run minutes]]
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "jumper_app.h"
-#include "report.h"
 #include "target_window.h"
 #include "ui/form1_layout.h"
 
 using namespace std::chrono_literals;
-using jumptest::Check;
-using jumptest::Clock;
+using check::Check;
+using check::Clock;
+using check::Loss;
+using check::Print;
+using check::Seconds;
 using jumptest::JumperApp;
-using jumptest::Print;
-using jumptest::Seconds;
 using jumptest::TargetWindow;
 
 namespace {
@@ -57,8 +67,42 @@ bool StopIfRunning(const JumperApp& app, DWORD timeout_ms, const char* what) {
                  timeout_ms / 1000);
 }
 
-void Toggles(const JumperApp& app, const TargetWindow& target) {
-    const int idle = app.Threads();
+// Stops the worker if the button says one runs, and waits for its thread to end: the time
+// from the press to the end is a figure.
+void StopToEnd(const JumperApp& app, int idle, const char* what) {
+    const bool stopping = app.Caption() == L"Stop";
+    const auto pressed = Clock::now();
+    StopIfRunning(app, 15000, what);
+    const int after = WaitForThreads(app, idle, 20000);
+    const double to_end = Seconds(pressed, Clock::now());
+    Print("%s: %d thread(s) %.3f s after the stop", what, after, to_end);
+    if (Check(Loss::WorkerLeft, after <= idle,
+              "%s: the worker ends after the stop (%d threads, idle %d)", what, after, idle) &&
+        stopping) {
+        check::Figure("stop_to_end_seconds", to_end);
+    }
+}
+
+// Read at least 11 s after the last press, when a stopped worker has finished its cycle:
+// "Stop" needs a worker alive, "Random" a target that keeps still.
+void CaptionTellsTruth(const JumperApp& app, const TargetWindow& target, int idle,
+                       const char* what) {
+    if (app.Caption() == L"Stop") {
+        const int threads = app.Threads();
+        Check(Loss::UntrueCaption, threads > idle,
+              "%s: the button reads Stop with no worker alive (%d threads, idle %d)", what,
+              threads, idle);
+        return;
+    }
+    const auto since = Clock::now();
+    ::Sleep(5500);  // longer than any pause
+    const std::size_t moved = jumptest::Placements(target.EventsSince(since)).size();
+    Check(Loss::UntrueCaption, moved == 0,
+          "%s: the button reads Random while the target moves (%zu placements in 5.5 s)", what,
+          moved);
+}
+
+void Toggles(const JumperApp& app, const TargetWindow& target, int idle, int total) {
     if (!Check(app.Select(target.Title()), "toggles: the target is in the list")) return;
 
     // Presses come singly and in bursts of up to four that reach the program's queue
@@ -82,8 +126,8 @@ void Toggles(const JumperApp& app, const TargetWindow& target) {
         });
     }
     const auto start = Clock::now();
-    while (presses < 200) {
-        const int count = std::min(burst(random), 200 - presses);
+    while (presses < total) {
+        const int count = std::min(burst(random), total - presses);
         for (int i = 0; i < count; ++i) driver::PostClick(app.Control(ui::IdButton2));
         presses += count;
         if (count > 1) ++bursts;
@@ -93,11 +137,14 @@ void Toggles(const JumperApp& app, const TargetWindow& target) {
     spinning = false;
     for (std::thread& spinner : spinners) spinner.join();
     ::Sleep(500);  // the last presses are handled
-    Print("toggles: 200 presses (%d bursts) in %.2f s; threads: %d idle, at most %d", bursts,
-          Seconds(start, Clock::now()), idle, most);
+    const auto last_press = Clock::now();
+    Print("toggles: %d presses (%d bursts) in %.2f s; threads: %d idle, at most %d", presses,
+          bursts, Seconds(start, last_press), idle, most);
+    check::Figure("presses", presses);
 
     // Workers that were stopped finish their cycle, about 10 s at most; then only the
     // current one is left, if the button says that one runs.
+    std::this_thread::sleep_until(last_press + 11s);
     int settled = 0;
     bool running = false;
     driver::WaitFor(
@@ -109,16 +156,14 @@ void Toggles(const JumperApp& app, const TargetWindow& target) {
         15000);
     Print("toggles: %d thread(s) once settled, the button reads %s", settled,
           running ? "Stop" : "Random");
-    Check(settled <= idle + (running ? 1 : 0),
+    Check(Loss::WorkerLeft, settled <= idle + (running ? 1 : 0),
           "toggles: no worker is left but the one the button shows (%d threads, %d idle)",
           settled, idle);
+    CaptionTellsTruth(app, target, idle, "toggles");
 
-    if (!StopIfRunning(app, 15000, "toggles")) return;
-    const int after = WaitForThreads(app, idle, 15000);
-    Print("toggles: %d thread(s) after the stop", after);
-    Check(after <= idle, "toggles: the thread count returns to its idle level (%d, idle %d)",
-          after, idle);
-    Check(::IsWindowVisible(target.Handle()) != FALSE, "toggles: the target is left visible");
+    StopToEnd(app, idle, "toggles");
+    Check(Loss::TargetHidden, ::IsWindowVisible(target.Handle()) != FALSE,
+          "toggles: the target is left visible");
 }
 
 void ClosedTarget(const JumperApp& app, TargetWindow& target) {
@@ -130,12 +175,13 @@ void ClosedTarget(const JumperApp& app, TargetWindow& target) {
     target.Close();
     Check(!::IsWindow(target.Handle()), "closed target: the target is gone");
     ::Sleep(6000);  // long enough for a placement on the gone window
-    Check(app.Program().Running(), "closed target: the program is still running");
+    Check(Loss::Crash, app.Program().Running(), "closed target: the program is still running");
     Check(driver::Responds(app.Program().Window(), 2000),
           "closed target: the main window answers");
     Check(app.Caption() == L"Stop", "closed target: the button reads Stop while jumping");
     StopIfRunning(app, 15000, "closed target");
-    Check(app.Program().Running(), "closed target: the program runs on after the stop");
+    Check(Loss::Crash, app.Program().Running(),
+          "closed target: the program runs on after the stop");
 }
 
 void HungTarget(const JumperApp& app, TargetWindow& target) {
@@ -163,13 +209,118 @@ void HungTarget(const JumperApp& app, TargetWindow& target) {
           jumptest::Placements(target.EventsSince(pressed)).size());
 }
 
+struct Fields {
+    const wchar_t* min_width;
+    const wchar_t* min_height;
+    const wchar_t* max_width;
+    const wchar_t* max_height;
+};
+constexpr std::array<Fields, 5> kFieldSets = {{{L"100", L"100", L"300", L"300"},
+                                              {L"300", L"300", L"300", L"300"},
+                                              {L"50", L"80", L"400", L"250"},
+                                              {L"300", L"300", L"100", L"100"},
+                                              {L"$64", L"$64", L"$C8", L"$C8"}}};
+constexpr Fields kNoNumber = {L"100", L"100", L"abc", L"300"};
+
+void SetFields(const JumperApp& app, const Fields& fields) {
+    app.SetFields(fields.min_width, fields.min_height, fields.max_width, fields.max_height);
+}
+
+// Chooses the target and presses Random; whether it jumps.
+bool StartOn(const JumperApp& app, const TargetWindow& target) {
+    if (!Check(app.Select(target.Title()), "long run: %s is in the list",
+               check::Narrow(target.Title()).c_str())) {
+        return false;
+    }
+    const auto start = Clock::now();
+    app.Press();
+    return Check(!jumptest::WaitForPlacements(target, start, 1, 10000).empty(),
+                 "long run: %s jumps", check::Narrow(target.Title()).c_str());
+}
+
+std::unique_ptr<TargetWindow> LongRunTarget(int number) {
+    return std::make_unique<TargetWindow>(
+        Titled((L"Jump target long run " + std::to_wstring(number)).c_str()));
+}
+
+void LongRun(const JumperApp& app, int idle, double minutes) {
+    const auto start = Clock::now();
+    const auto end = start + std::chrono::duration_cast<Clock::duration>(
+                                 std::chrono::duration<double>(minutes * 60));
+    jumptest::PrintUsage("long_run_start", app.UsageNow());
+    int targets = 1;
+    std::unique_ptr<TargetWindow> target = LongRunTarget(targets);
+    std::size_t field_set = 0;
+    SetFields(app, kFieldSets[field_set]);
+    StartOn(app, *target);
+    auto last_press = Clock::now();
+    for (int tick = 1;; ++tick) {
+        const auto at = start + tick * 30s;
+        if (at > end) break;
+        std::this_thread::sleep_until(at);
+        const int second = tick * 30;
+        if (!Check(Loss::Crash, app.Program().Running(), "long run: the program runs at %d s",
+                   second)) {
+            return;
+        }
+        Check(Loss::Crash, !app.ShowsDialog(), "long run: no error box at %d s", second);
+        if (Clock::now() - last_press >= 11s) CaptionTellsTruth(app, *target, idle, "long run");
+        if (second == 60) jumptest::PrintUsage("long_run_settled", app.UsageNow());
+
+        if (tick % 6 == 0) {
+            Print("long run, %d s: the target is closed, another chosen", second);
+            target->Close();
+            ::Sleep(6000);  // long enough for a placement on the gone window
+            StopToEnd(app, idle, "long run, closed target");
+            target = LongRunTarget(++targets);
+            StartOn(app, *target);
+            last_press = Clock::now();
+        } else if (tick == 3) {
+            Print("long run, %d s: the target stops answering for 30 s", second);
+            target->Block(30s);
+        } else if (tick % 4 == 2) {
+            Print("long run, %d s: a field that is no number ends the worker", second);
+            const auto changed = Clock::now();
+            SetFields(app, kNoNumber);
+            const auto waited = app.WaitForCaption(L"Random", 20000);
+            if (waited) Print("long run: Random %.3f s after the field turned bad", *waited);
+            Check(waited.has_value(), "long run: the button reads Random within 20 s");
+            Check(!driver::WaitForMessageBox(app.Program().ThreadId(), 500).has_value(),
+                  "long run: the worker's end shows no message");
+            const int after = WaitForThreads(app, idle, 20000);
+            Check(Loss::WorkerLeft, after <= idle,
+                  "long run: the worker ends on the bad field (%d threads, idle %d)", after,
+                  idle);
+            std::this_thread::sleep_until(changed + 11s);
+            CaptionTellsTruth(app, *target, idle, "long run, bad field");
+            field_set = (field_set + 1) % kFieldSets.size();
+            SetFields(app, kFieldSets[field_set]);
+            StartOn(app, *target);
+            last_press = Clock::now();
+        } else {
+            field_set = (field_set + 1) % kFieldSets.size();
+            SetFields(app, kFieldSets[field_set]);
+        }
+    }
+    StopToEnd(app, idle, "long run");
+    Check(Loss::TargetHidden,
+          ::IsWindowVisible(target->Handle()) != FALSE && !jumptest::LeftHidden(target->Events()),
+          "long run: the target is left visible");
+    jumptest::PrintUsage("long_run_end", app.UsageNow());
+    const double ran = Seconds(start, Clock::now()) / 60;
+    Print("long run: %.1f minutes, %d targets", ran, targets);
+    check::Figure("minutes", ran);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        Print("usage: jump_rough_use_test <jumper.exe>");
+        Print("usage: jump_rough_use_test <jumper.exe> [presses [long-run minutes]]");
         return 2;
     }
+    const int presses = argc > 2 ? std::atoi(argv[2]) : 200;
+    const double minutes = argc > 3 ? std::atof(argv[3]) : 0;
     const TargetWindow toggled(Titled(L"Jump target toggled"));
     TargetWindow closed(Titled(L"Jump target closed"));
     // Hangs at the end: not waited for when the test ends.
@@ -177,17 +328,27 @@ int main(int argc, char** argv) {
 
     JumperApp app(argv[1]);
     if (Check(app.Ready(), "jumper.exe starts and shows its main window")) {
+        const int idle = app.Threads();
         Print("-- toggles");
-        Toggles(app, toggled);
+        Toggles(app, toggled, idle, presses);
         Print("-- closed target");
         ClosedTarget(app, closed);
         Print("-- hung target");
         HungTarget(app, *hung);
+        if (minutes > 0) {
+            Print("-- long run");
+            // The hung target's worker ends once the target answers again.
+            const int left = WaitForThreads(app, idle, 60000);
+            Check(Loss::WorkerLeft, left <= idle,
+                  "long run: the hung target's worker has ended (%d threads, idle %d)", left,
+                  idle);
+            LongRun(app, idle, minutes);
+        }
         app.Program().Close();
         const auto code = app.Program().WaitForExit(10000);
-        Check(code == 0u, "jumper.exe exits with code 0 when closed");
+        Check(Loss::Crash, code == 0u, "jumper.exe exits with code 0 when closed");
     }
     app.Program().Kill();
-    const int code = jumptest::Finish("jump_rough_use");
+    const int code = check::Report("jump_rough_use");
     ::ExitProcess(static_cast<UINT>(code));
 }

@@ -16,16 +16,15 @@
 #include <vector>
 
 #include "jumper_app.h"
-#include "report.h"
 #include "target_window.h"
 #include "ui/form1_layout.h"
 
-using jumptest::Check;
-using jumptest::Clock;
+using check::Check;
+using check::Clock;
+using check::Print;
+using check::Seconds;
 using jumptest::JumperApp;
 using jumptest::Moved;
-using jumptest::Print;
-using jumptest::Seconds;
 using jumptest::TargetWindow;
 
 namespace {
@@ -60,7 +59,7 @@ void CheckError(const JumperApp& app, const wchar_t* expected, const char* what)
     const auto text = app.PressForError();
     if (!Check(text.has_value(), "%s: an error box appears", what)) return;
     Check(*text == expected, "%s: the box says \"%s\", expected \"%s\"", what,
-          jumptest::Narrow(*text).c_str(), jumptest::Narrow(expected).c_str());
+          check::Narrow(*text).c_str(), check::Narrow(expected).c_str());
 }
 
 void Errors(const JumperApp& app, const TargetWindow& target) {
@@ -224,5 +223,5 @@ int main(int argc, char** argv) {
         const auto code = app.Program().WaitForExit(10000);
         Check(code == 0u, "jumper.exe exits with code 0 when closed");
     }
-    return jumptest::Finish("jump_start_stop");
+    return check::Report("jump_start_stop");
 }

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "report.h"
+#include "check.h"
 
 namespace jumptest {
+
+using check::Clock;
 
 struct WindowEvent {
     Clock::time_point time;

@@ -27,15 +27,14 @@
 #include "jumper/hide_thread.h"
 #include "jumper/placement_gate.h"
 #include "platform/win32.h"
-#include "report.h"
 #include "target_window.h"
 
 using namespace std::chrono_literals;
+using check::Check;
+using check::Clock;
+using check::Print;
+using check::Seconds;
 using jumper::SizeField;
-using jumptest::Check;
-using jumptest::Clock;
-using jumptest::Print;
-using jumptest::Seconds;
 using jumptest::TargetWindow;
 using jumptest::WindowEvent;
 
@@ -638,7 +637,7 @@ int main() {
     runs.emplace_back([&] { CloseDuringHide(*close_hide, hidden, screen_width, screen_height); });
     for (std::thread& run : runs) run.join();
 
-    const int code = jumptest::Finish("jump_worker");
+    const int code = check::Report("jump_worker");
     std::fflush(stdout);
     ::ExitProcess(static_cast<UINT>(code));
 }
