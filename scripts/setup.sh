@@ -43,7 +43,14 @@ if ((${#missing[@]})); then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
-  "${sudo_cmd[@]}" apt-get update -qq
+  # A mirror in the middle of a sync serves index files that do not match for a while:
+  # try again before giving up.
+  for attempt in 1 2 3 4 5; do
+    "${sudo_cmd[@]}" apt-get update -qq && break
+    ((attempt < 5)) || { echo "setup: apt-get update keeps failing (its output is above)" >&2; exit 1; }
+    echo "setup: apt-get update failed; trying again in $((attempt * 15)) s" >&2
+    sleep $((attempt * 15))
+  done
   if ! DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
          --no-install-recommends "${missing[@]}" >/tmp/jumper-setup.log 2>&1; then
     cat /tmp/jumper-setup.log >&2
