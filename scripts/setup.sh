@@ -43,13 +43,17 @@ if ((${#missing[@]})); then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
-  # A mirror in the middle of a sync serves index files that do not match for a while:
-  # try again before giving up.
-  for attempt in 1 2 3 4 5; do
+  # A mirror in the middle of a sync serves index files that do not match for a while: try
+  # again, then install from the indexes that did arrive (apt-get install says if any
+  # package is then missing).
+  for attempt in 1 2 3; do
     "${sudo_cmd[@]}" apt-get update -qq && break
-    ((attempt < 5)) || { echo "setup: apt-get update keeps failing (its output is above)" >&2; exit 1; }
-    echo "setup: apt-get update failed; trying again in $((attempt * 15)) s" >&2
-    sleep $((attempt * 15))
+    if ((attempt == 3)); then
+      echo "setup: apt-get update reported errors (above); installing from what it fetched" >&2
+      break
+    fi
+    echo "setup: apt-get update failed; trying again in $((attempt * 10)) s" >&2
+    sleep $((attempt * 10))
   done
   if ! DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
          --no-install-recommends "${missing[@]}" >/tmp/jumper-setup.log 2>&1; then
