@@ -50,9 +50,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The machine's own package sources and settings, so that the root reaches the same archive.
+# The machine's own package sources, so that the root reaches the same archive, less the
+# security suite: a mirror in the middle of syncing it has served an i386 index that does
+# not match, which leaves the 32-bit packages at other versions than the 64-bit ones and
+# fails every install. The root is thrown away after the run.
 sources=()
-[[ -f /etc/apt/sources.list.d/debian.sources ]] && sources=(/etc/apt/sources.list.d/debian.sources)
+if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
+  awk 'BEGIN { RS = ""; ORS = "\n\n" } !/Suites:[^\n]*-security/' \
+    /etc/apt/sources.list.d/debian.sources >"$base/debian.sources"
+  sources=("$base/debian.sources")
+fi
 echo "fresh-root: making a Debian 12 root in $fresh"
 start=$SECONDS
 mmdebstrap --quiet --variant=apt --include=git,ca-certificates \
