@@ -14,7 +14,7 @@ cpu_seconds=${BENCH_CPU_SECONDS:-60}
 out=$root/build/bench
 mkdir -p "$out"
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" bench
 echo "== building"
 "$root/scripts/build.sh" >/dev/null
 cmake -S bench -B build/bench-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \

@@ -3,7 +3,7 @@
 # virtual one, saves a screenshot to build/screenshot.png and closes the program again.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" run
 "$root/scripts/build.sh" >/dev/null
 headless=0
 [[ -z ${DISPLAY:-} ]] && headless=1

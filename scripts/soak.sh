@@ -19,7 +19,7 @@ out=$root/build/soak
 mkdir -p "$out"
 rm -f "$out"/*.log
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" soak
 echo "== building"
 "$root/scripts/build.sh" >/dev/null
 # shellcheck source=wine-env.sh
