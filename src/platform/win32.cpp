@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <tuple>
 #include <utility>
 
 #include "platform/exception.h"
@@ -181,7 +182,7 @@ void WindowUiThread::StartThread(std::function<void()> body) {
     auto owned = std::make_unique<std::function<void()>>(std::move(body));
     const unique_handle thread(::CreateThread(nullptr, 0, &RunThreadBody, owned.get(), 0, nullptr));
     if (!thread) throw Exception(SystemMessage(::GetLastError()));
-    static_cast<void>(owned.release());  // the thread owns it now
+    std::ignore = owned.release();  // the thread owns it now
 }
 
 bool WindowUiThread::Send(SyncCall& call) {
