@@ -11,10 +11,10 @@ headless=0
 source "$root/scripts/wine-env.sh"
 
 if ((headless == 0)); then
-  wine "$root/build/win/jumper.exe"
+  "$JUMPER_WINE" "$root/build/win/jumper.exe"
   exit 0
 fi
-wine "$root/build/win/jumper.exe" &
+"$JUMPER_WINE" "$root/build/win/jumper.exe" &
 program=$!
 sleep 4
 import -window root "$root/build/screenshot.png"
