@@ -72,14 +72,14 @@ TEST_F(CatalogueTest, LeavesOutCloakedWindows) {
     desktop.AddWindow(2, "On another desktop");
     desktop.AddWindow(3, "ab");
     desktop.AddWindow(4, "Hidden", false);
-    desktop.AddWindow(5, "Not asked");
+    desktop.AddWindow(5, "No answer");
     desktop.AddWindow(6, "Bottom");
     desktop.Cloak(2, 2);  // DWM_CLOAKED_SHELL
     desktop.FailAttributesOf(5);
     Refresh();
     EXPECT_EQ(win_ptr, 3);
     EXPECT_EQ(Handles(), (std::vector<std::string>{"1", "5", "6"}));
-    EXPECT_EQ(list.items, (std::vector<std::string>{"Top", "Not asked", "Bottom"}));
+    EXPECT_EQ(list.items, (std::vector<std::string>{"Top", "No answer", "Bottom"}));
     // Only windows that are otherwise listed are asked about.
     EXPECT_EQ(desktop.AttributeQueries(), 4u);
 }
