@@ -85,7 +85,11 @@ export JUMPER_XVFB=1
 source "$root/scripts/wine-env.sh"
 run_ctest build/win --timeout 600
 
-step "32-bit Windows build and its tests under Wine, in the same prefix (WoW64)"
+if ((JUMPER_WIN32)); then
+  step "32-bit Windows build and its tests under Wine, in the same prefix (WoW64)"
+else
+  step "32-bit Windows build and its hardening check (no Wine tests: $JUMPER_WIN32_WHY)"
+fi
 cmake -S "$root" -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win32 -j "$(nproc)"
