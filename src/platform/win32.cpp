@@ -12,9 +12,6 @@ namespace platform {
 
 namespace {
 
-// How long a target may take to answer before it is placed with the asynchronous calls.
-constexpr UINT kAnswerTimeoutMs = 500;
-
 // A system function that older systems lack, or null there: looked up rather than
 // imported, so that the program still starts without it.
 template <typename FunctionPointer>
@@ -162,6 +159,8 @@ void Win32Desktop::SetWindowPos(WindowHandle window, WindowHandle insert_after, 
 int Win32Desktop::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 void Win32Desktop::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::uint64_t Win32Desktop::GetTickCount64() { return ::GetTickCount64(); }
 
 bool Win32SeedClock::QueryPerformanceCounter(std::int64_t* count) {
     LARGE_INTEGER counter{};
