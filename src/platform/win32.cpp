@@ -1,6 +1,7 @@
 #include "platform/win32.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iterator>
 #include <memory>
 #include <utility>
@@ -66,7 +67,13 @@ std::wstring SystemMessage(DWORD error) {
                           text[length - 1] == L' ')) {
         --length;
     }
-    if (length == 0) return L"System error " + std::to_wstring(error);
+    if (length == 0) {
+        // Not std::to_wstring, whose swprintf would bring all of MinGW's printf (over 20 KiB)
+        // into the program for this one number.
+        char digits[10];  // as many as a 32-bit value has
+        char* const end = std::to_chars(std::begin(digits), std::end(digits), error).ptr;
+        return L"System error " + std::wstring(digits, end);
+    }
     return std::wstring(text, length);
 }
 
