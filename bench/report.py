@@ -71,7 +71,7 @@ def machine():
                 memory = "%.0f GiB" % (int(line.split()[1]) / 1024 / 1024)
     except OSError:
         pass
-    wine = command_output(["wine", "--version"])
+    wine = command_output([os.environ.get("JUMPER_WINE", "wine"), "--version"])
     gcc = command_output(["x86_64-w64-mingw32-g++-posix", "-dumpfullversion"])
     return "%s, %s %s, %d cores, %s; %s; MinGW-w64 GCC %s" % (
         cpu or platform.processor(), platform.system(), platform.release(), os.cpu_count(),

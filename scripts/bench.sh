@@ -14,7 +14,7 @@ cpu_seconds=${BENCH_CPU_SECONDS:-60}
 out=$root/build/bench
 mkdir -p "$out"
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" bench
 echo "== building"
 "$root/scripts/build.sh" >/dev/null
 cmake -S bench -B build/bench-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
@@ -40,7 +40,7 @@ source "$root/scripts/wine-env.sh"
 # The wine server and the desktop process start with the first program: wait until no
 # server of this prefix runs, so that they start pinned as well.
 wineserver -w
-run() { taskset -c 0 wine "$root/build/bench-win/driver.exe" "$@" | tee -a "$figures"; }
+run() { taskset -c 0 "$JUMPER_WINE" "$root/build/bench-win/driver.exe" "$@" | tee -a "$figures"; }
 jumper=$(winepath -w "$root/build/win/jumper.exe")
 minimal=$(winepath -w "$root/build/bench-win/minimal.exe")
 echo "-- start-up and memory, $runs runs each"

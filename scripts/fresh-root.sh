@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs a command in a fresh Debian 12 root, as on a new machine where nothing was installed
-# by hand: a minimal root made with mmdebstrap (apt, git and ca-certificates only), the
+# Runs a command in a fresh Debian root, as on a new machine where nothing was installed by
+# hand: a minimal root of Debian 13 (the stable release) or 12, made with mmdebstrap (apt,
+# git and ca-certificates only), the
 # project's committed state cloned into it (with ../shared beside it when there is one), and
 # the command run there as root, in a private mount namespace, so that nothing outside the
 # root changes and every mount goes away with it.
-#   scripts/fresh-root.sh [--keep] -- COMMAND...
+#   scripts/fresh-root.sh [--release 13|12] [--keep] -- COMMAND...
 # COMMAND runs in the clone's top folder. PNG files that it leaves in the clone's build/ are
 # copied to build/fresh-root/. The root is removed afterwards unless --keep is given. Exits
 # with COMMAND's status.
@@ -12,18 +13,26 @@ set -euo pipefail
 project=$(cd "$(dirname "$0")/.." && pwd)
 name=$(basename "$project")
 
+usage() {
+  echo "usage: scripts/fresh-root.sh [--release 13|12] [--keep] -- COMMAND..." >&2
+  exit 2
+}
 keep=0
+release=13
 while (($#)); do
   case $1 in
     --keep) keep=1; shift ;;
+    --release) (($# > 1)) || usage; release=$2; shift 2 ;;
     --) shift; break ;;
-    *) echo "usage: scripts/fresh-root.sh [--keep] -- COMMAND..." >&2; exit 2 ;;
+    *) usage ;;
   esac
 done
-if ((!$#)); then
-  echo "usage: scripts/fresh-root.sh [--keep] -- COMMAND..." >&2
-  exit 2
-fi
+case $release in
+  13) suite=trixie ;;
+  12) suite=bookworm ;;
+  *) echo "fresh-root: no Debian release $release: 13 or 12" >&2; exit 2 ;;
+esac
+(($#)) || usage
 if [[ $(id -u) -ne 0 ]]; then
   echo "fresh-root: making a root and entering it needs root" >&2
   exit 2
@@ -50,20 +59,29 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The machine's own package sources, so that the root reaches the same archive, less the
-# security suite: a mirror in the middle of syncing it has served an i386 index that does
-# not match, which leaves the 32-bit packages at other versions than the 64-bit ones and
-# fails every install. The root is thrown away after the run.
+# The machine's own Debian package sources, so that the root reaches the same archive, with
+# the machine's release name changed to the root's, and less the security suite: a mirror in
+# the middle of syncing it has served an i386 index that does not match, which leaves the
+# 32-bit packages at other versions than the 64-bit ones (scripts/setup.sh copes with that on
+# a real machine; the root, thrown away after the run, need not). Without sources of its own,
+# mmdebstrap uses Debian's default mirror.
+host_suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
 sources=()
 if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
   awk 'BEGIN { RS = ""; ORS = "\n\n" } !/Suites:[^\n]*-security/' \
     /etc/apt/sources.list.d/debian.sources >"$base/debian.sources"
   sources=("$base/debian.sources")
+elif [[ -f /etc/apt/sources.list ]]; then
+  grep -E '^deb ' /etc/apt/sources.list | grep -v -- '-security' >"$base/sources.list" || true
+  [[ -s $base/sources.list ]] && sources=("$base/sources.list")
 fi
-echo "fresh-root: making a Debian 12 root in $fresh"
+if ((${#sources[@]})) && [[ -n $host_suite && $host_suite != "$suite" ]]; then
+  sed -i -E "s/\<$host_suite(-[a-z]+)?\>/$suite\1/g" "${sources[0]}"
+fi
+echo "fresh-root: making a Debian $release ($suite) root in $fresh"
 start=$SECONDS
 mmdebstrap --quiet --variant=apt --include=git,ca-certificates \
-  --aptopt='Acquire::Check-Valid-Until "false"' bookworm "$fresh" "${sources[@]}"
+  --aptopt='Acquire::Check-Valid-Until "false"' "$suite" "$fresh" "${sources[@]}"
 cp /etc/resolv.conf "$fresh/etc/resolv.conf"
 echo "fresh-root: root made in $((SECONDS - start)) s"
 

@@ -15,7 +15,7 @@ while (($#)); do
     *) echo "usage: $0 [--build DIR] [--dist DIR]" >&2; exit 2 ;;
   esac
 done
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" release
 
 zips=()
 for target in win64:x86_64 win32:i686; do

@@ -3,7 +3,7 @@
 # virtual one, saves a screenshot to build/screenshot.png and closes the program again.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" run
 "$root/scripts/build.sh" >/dev/null
 headless=0
 [[ -z ${DISPLAY:-} ]] && headless=1
@@ -11,10 +11,10 @@ headless=0
 source "$root/scripts/wine-env.sh"
 
 if ((headless == 0)); then
-  wine "$root/build/win/jumper.exe"
+  "$JUMPER_WINE" "$root/build/win/jumper.exe"
   exit 0
 fi
-wine "$root/build/win/jumper.exe" &
+"$JUMPER_WINE" "$root/build/win/jumper.exe" &
 program=$!
 sleep 4
 import -window root "$root/build/screenshot.png"

@@ -19,7 +19,7 @@ out=$root/build/soak
 mkdir -p "$out"
 rm -f "$out"/*.log
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" soak
 echo "== building"
 "$root/scripts/build.sh" >/dev/null
 # shellcheck source=wine-env.sh
@@ -32,7 +32,7 @@ run() {  # test name, then its arguments after jumper.exe; the output goes to bu
   echo "== $name $*"
   # Only failures and headings on the terminal; the whole output in the log.
   set +e
-  wine "$root/build/win/tests/wine/jump/${name}_test.exe" "$jumper" "$@" 2>&1 |
+  "$JUMPER_WINE" "$root/build/win/tests/wine/jump/${name}_test.exe" "$jumper" "$@" 2>&1 |
     tee "$log" | grep --line-buffered -E '^(FAIL|-- |jump_)'
   statuses=("${PIPESTATUS[@]}")
   set -e

@@ -4,8 +4,11 @@
 # what it started (jumper_stop_wine), so a set-up that fails half-way leaves nothing running.
 #   JUMPER_WINEPREFIX  the prefix (default: build/wineprefix)
 #   JUMPER_XVFB=1      always use a virtual X display of our own, even when DISPLAY is set
+# Every Windows program runs through "$JUMPER_WINE" (scripts/machine.sh decides which loader).
 
 _jumper_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=machine.sh
+source "$_jumper_root/scripts/machine.sh"
 export WINEPREFIX=${JUMPER_WINEPREFIX:-$_jumper_root/build/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -49,30 +52,35 @@ jumper_stop_wine() {
 # is Liberation Sans, whose widths come within a pixel of Windows' Tahoma 8 (no label
 # outgrows the layout), and Marlett, Wine's own, draws the caption buttons' glyphs.
 jumper_set_fonts() {
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /t REG_SZ \
+  "$JUMPER_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /t REG_SZ \
     /d "Liberation Sans" /f >/dev/null 2>&1 &&
     cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 }
 
 _jumper_wine_env() {
   local command package
-  for command in wine:wine wineboot:wine wineserver:wine Xvfb:xvfb; do
+  for command in "$JUMPER_WINE:wine" wineserver:wine Xvfb:xvfb; do
     package=${command#*:}
-    command=${command%%:*}
+    command=${command%:*}
+    [[ $command == */* ]] && package=wine64
     if ! command -v "$command" >/dev/null; then
       echo "wine-env: no $command command: install Debian's $package package" \
            "(scripts/setup.sh does)" >&2
       return 1
     fi
   done
+  if ((!JUMPER_WIN32)); then
+    echo "wine-env: Windows programs run through Wine's 64-bit loader only: $JUMPER_WIN32_WHY"
+  fi
   trap jumper_stop_wine EXIT
   if [[ -z ${DISPLAY:-} || ${JUMPER_XVFB:-0} == 1 ]]; then
     jumper_start_xvfb || return 1
   fi
 
   # The 32-bit build runs in the same prefix, through WoW64: a prefix made before Wine's
-  # 32-bit side was installed has no syswow64 and is made anew.
-  if [[ -f $WINEPREFIX/.jumper-ready && ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
+  # 32-bit side was installed has no syswow64 and is made anew where 32-bit programs run.
+  if ((JUMPER_WIN32)) && [[ -f $WINEPREFIX/.jumper-ready &&
+                            ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
     echo "wine-env: $WINEPREFIX cannot run 32-bit programs; making it anew" >&2
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
@@ -80,7 +88,7 @@ _jumper_wine_env() {
   fi
   if [[ ! -f $WINEPREFIX/.jumper-ready ]]; then
     mkdir -p "$WINEPREFIX"
-    wineboot -i >"$WINEPREFIX.log" 2>&1 || true
+    "$JUMPER_WINE" wineboot -i >"$WINEPREFIX.log" 2>&1 || true
     if [[ ! -d $WINEPREFIX/drive_c/windows/system32 ]]; then
       cat "$WINEPREFIX.log" >&2
       echo "wine-env: wineboot could not make $WINEPREFIX (its output is above; is Debian's" \
@@ -88,17 +96,17 @@ _jumper_wine_env() {
       rm -rf "$WINEPREFIX"
       return 1
     fi
-    if [[ ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
+    if ((JUMPER_WIN32)) && [[ ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
       echo "wine-env: $WINEPREFIX has no 32-bit side: install Debian's wine32:i386" \
            "package (scripts/setup.sh does)" >&2
       rm -rf "$WINEPREFIX"
       return 1
     fi
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    "$JUMPER_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
+    "$JUMPER_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
       >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
+    "$JUMPER_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
       >/dev/null 2>&1
   fi
   if [[ $(cat "$WINEPREFIX/.jumper-ready" 2>/dev/null) != "$_jumper_prefix_settings" ]]; then
