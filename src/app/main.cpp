@@ -56,9 +56,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     // The process ends at once, whatever a worker is doing, and never leaves its target
     // hidden.
     gate->EndPlacements(*desktop, kPlacementGrace);
-    // Ends the workers before anything else: returning would run the runtime's exit-time
-    // clean-up beside a worker that a finished placement has just let go, and an error that
-    // worker raises then finds the 32-bit runtime's unwind tables already gone (abort, exit
-    // code 3).
-    ::ExitProcess(static_cast<UINT>(exit_code));
+    // Ended here, with no exit-time code at all: nothing is left to flush, and a worker may
+    // be killed in the middle of a throw (the refused placement, the failed refresh) holding
+    // the heap's or the unwinder's lock, on which the runtime's and the DLLs' detach code,
+    // run by ExitProcess or a return, could then wait for ever.
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(exit_code));
+    return exit_code;  // not reached: the call ends the calling process at once
 }
