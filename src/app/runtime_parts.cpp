@@ -29,8 +29,8 @@ private:
 
 }  // namespace
 
-// NOLINTBEGIN(cert-dcl58-cpp,bugprone-reserved-identifier): the library's own parts, defined
-// as its own headers declare them.
+// The library's own parts, defined as its own headers declare them (one of them variadic).
+// NOLINTBEGIN(cert-dcl58-cpp,cert-dcl50-cpp,bugprone-reserved-identifier)
 namespace std {
 
 // The helpers through which the library raises its errors (functexcept.o). Linked from the
@@ -65,4 +65,4 @@ template void wstring::_M_replace_cold(wchar_t*, size_t, const wchar_t*, size_t,
 #endif
 
 }  // namespace std
-// NOLINTEND(cert-dcl58-cpp,bugprone-reserved-identifier)
+// NOLINTEND(cert-dcl58-cpp,cert-dcl50-cpp,bugprone-reserved-identifier)
