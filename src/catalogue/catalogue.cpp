@@ -30,6 +30,17 @@ std::size_t WithoutCutCharacter(const char* title, std::size_t length) {
     return length;
 }
 
+// Since Windows 8 the window manager may keep a window off the screen while it counts as
+// visible (cloaked): a suspended store app, a window on another virtual desktop. Where it
+// cannot be asked (Windows 7, no window manager) the window is on the screen; what a failed
+// call left in the value is no answer.
+bool IsCloaked(platform::Desktop& desktop, platform::WindowHandle window) {
+    std::uint32_t cloaked = 0;
+    return desktop.DwmGetWindowAttribute(window, platform::kDwmwaCloaked, &cloaked,
+                                         sizeof cloaked) >= 0 &&
+           cloaked != 0;
+}
+
 // The list repaints once, when the refresh ends, also when it ends with an error.
 class ListUpdate {
 public:
@@ -61,7 +72,9 @@ bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context) noexc
             length = WithoutCutCharacter(title, length);
         }
 
-        if (length >= kShortestTitle && desktop.IsWindowVisible(window)) {
+        // Cheapest first: few windows are left to ask the window manager about.
+        if (length >= kShortestTitle && desktop.IsWindowVisible(window) &&
+            !IsCloaked(desktop, window)) {
             WinEntry& entry = *win_list[static_cast<std::size_t>(win_ptr)];
             entry.wincaption.assign(title, length);
             entry.winhandle = std::to_string(window);

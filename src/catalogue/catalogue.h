@@ -1,5 +1,5 @@
-// The window catalogue: the visible, titled top-level windows, in z-order, and their titles
-// in the main window's drop-down list. User-interface thread only.
+// The window catalogue: the visible (and not cloaked), titled top-level windows, in z-order,
+// and their titles in the main window's drop-down list. User-interface thread only.
 #pragma once
 
 #include <array>

@@ -23,6 +23,7 @@ inline constexpr unsigned kSwpAsyncWindowPos = 0x4000;  // SWP_ASYNCWINDOWPOS
 inline constexpr int kSmCxScreen = 0;                 // SM_CXSCREEN
 inline constexpr int kSmCyScreen = 1;                 // SM_CYSCREEN
 inline constexpr unsigned kCpUtf8 = 65001;            // CP_UTF8
+inline constexpr unsigned kDwmwaCloaked = 14;         // DWMWA_CLOAKED
 
 // How long a target may take to answer before IsHungAppWindow finds it hung.
 inline constexpr std::uint32_t kAnswerTimeoutMs = 500;
@@ -39,6 +40,10 @@ public:
     virtual bool IsWindowVisible(WindowHandle window) = 0;
     // The process's ANSI code page: the one the 8-bit titles are in.
     virtual unsigned GetACP() = 0;
+    // The window manager's answer about a window, an HRESULT: negative where it cannot be
+    // asked (no window manager, or an attribute the system does not have).
+    virtual std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute,
+                                               void* value, unsigned size) = 0;
 
     // Jump worker.
     // Whether the window's thread is not answering within kAnswerTimeoutMs, so that the plain

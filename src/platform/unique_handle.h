@@ -41,6 +41,9 @@ struct DeleteObjectFn {
 struct DestroyIconFn {
     void operator()(HICON icon) const noexcept { ::DestroyIcon(icon); }
 };
+struct FreeLibraryFn {
+    void operator()(HMODULE module) const noexcept { ::FreeLibrary(module); }
+};
 struct ReleaseScreenDcFn {
     void operator()(HDC dc) const noexcept { ::ReleaseDC(nullptr, dc); }
 };
@@ -48,6 +51,7 @@ struct ReleaseScreenDcFn {
 using unique_handle = unique_any<HANDLE, CloseHandleFn>;
 using unique_hfont = unique_any<HFONT, DeleteObjectFn>;
 using unique_hicon = unique_any<HICON, DestroyIconFn>;
+using unique_hmodule = unique_any<HMODULE, FreeLibraryFn>;
 using unique_screen_dc = unique_any<HDC, ReleaseScreenDcFn>;
 
 }  // namespace platform

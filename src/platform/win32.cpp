@@ -1,9 +1,12 @@
 #include "platform/win32.h"
 
+#include <dwmapi.h>
+
 #include <algorithm>
 #include <charconv>
 #include <iterator>
 #include <memory>
+#include <tuple>
 #include <utility>
 
 #include "platform/exception.h"
@@ -13,15 +16,20 @@ namespace platform {
 
 namespace {
 
-// A system function that older systems lack, or null there: looked up rather than
-// imported, so that the program still starts without it.
+// A module's function, or null when there is no module or no such function.
 template <typename FunctionPointer>
-FunctionPointer SystemFunction(const wchar_t* module_name, const char* name) {
-    const HMODULE module = ::GetModuleHandleW(module_name);
+FunctionPointer FunctionOf(HMODULE module, const char* name) {
     // Through void (*)(), the one function pointer type that converts without a warning.
     return module ? reinterpret_cast<FunctionPointer>(
                         reinterpret_cast<void (*)()>(::GetProcAddress(module, name)))
                   : nullptr;
+}
+
+// A system function that older systems lack, or null there: looked up rather than
+// imported, so that the program still starts without it.
+template <typename FunctionPointer>
+FunctionPointer SystemFunction(const wchar_t* module_name, const char* name) {
+    return FunctionOf<FunctionPointer>(::GetModuleHandleW(module_name), name);
 }
 
 template <typename FunctionPointer>
@@ -38,6 +46,18 @@ DWORD WINAPI RunThreadBody(void* param) noexcept {
     }
     return 0;
 }
+
+// The window manager's library, loaded on first use and kept for the life of the process.
+// Looked up rather than imported, and from System32 only: it is no known DLL, so an import
+// would take a copy lying beside the program first. A Windows 7 without its loader update
+// (KB2533623) refuses the flag; it cloaks no window either.
+struct DwmApi {
+    using GetWindowAttributeFn = decltype(&::DwmGetWindowAttribute);
+
+    unique_hmodule module{::LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
+    GetWindowAttributeFn get_window_attribute =
+        FunctionOf<GetWindowAttributeFn>(module.get(), "DwmGetWindowAttribute");
+};
 
 UINT SystemDpi() {
     const unique_screen_dc screen(::GetDC(nullptr));
@@ -106,6 +126,8 @@ static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL && kSwShowNa 
 static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpAsyncWindowPos == SWP_ASYNCWINDOWPOS);
 static_assert(kSmCxScreen == SM_CXSCREEN && kSmCyScreen == SM_CYSCREEN);
 static_assert(kCpUtf8 == CP_UTF8);
+static_assert(kDwmwaCloaked == DWMWA_CLOAKED);
+static_assert(sizeof(HRESULT) == sizeof(std::int32_t));
 
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
@@ -136,6 +158,13 @@ bool Win32Desktop::IsWindowVisible(WindowHandle window) {
 }
 
 unsigned Win32Desktop::GetACP() { return ::GetACP(); }
+
+std::int32_t Win32Desktop::DwmGetWindowAttribute(WindowHandle window, unsigned attribute,
+                                                 void* value, unsigned size) {
+    static const DwmApi dwm;
+    if (!dwm.get_window_attribute) return E_NOTIMPL;  // no window manager to ask
+    return dwm.get_window_attribute(HwndOf(window), attribute, value, size);
+}
 
 bool Win32Desktop::IsHungAppWindow(WindowHandle window) {
     const HWND hwnd = HwndOf(window);
@@ -187,7 +216,7 @@ void WindowUiThread::StartThread(std::function<void()> body) {
     auto owned = std::make_unique<std::function<void()>>(std::move(body));
     const unique_handle thread(::CreateThread(nullptr, 0, &RunThreadBody, owned.get(), 0, nullptr));
     if (!thread) throw Exception(SystemMessage(::GetLastError()));
-    static_cast<void>(owned.release());  // the thread owns it now
+    std::ignore = owned.release();  // the thread owns it now
 }
 
 bool WindowUiThread::Send(SyncCall& call) {

@@ -43,6 +43,8 @@ public:
     int GetWindowTextA(WindowHandle window, char* buffer, int capacity) override;
     bool IsWindowVisible(WindowHandle window) override;
     unsigned GetACP() override;
+    std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
+                                       unsigned size) override;
     bool IsHungAppWindow(WindowHandle window) override;
     void ShowWindow(WindowHandle window, int command) override;
     void ShowWindowAsync(WindowHandle window, int command) override;

@@ -64,6 +64,26 @@ TEST_F(CatalogueTest, KeepsZOrderAndDuplicates) {
                                         "add Alpha", "add Zeta", "add Mid", "end-update"}));
 }
 
+// Since Windows 8 the window manager may keep a visible window off the screen (cloak it);
+// such a window is left out like a hidden one. Where it cannot be asked, as on Windows 7,
+// the window is listed.
+TEST_F(CatalogueTest, LeavesOutCloakedWindows) {
+    desktop.AddWindow(1, "Top");
+    desktop.AddWindow(2, "On another desktop");
+    desktop.AddWindow(3, "ab");
+    desktop.AddWindow(4, "Hidden", false);
+    desktop.AddWindow(5, "No answer");
+    desktop.AddWindow(6, "Bottom");
+    desktop.Cloak(2, 2);  // DWM_CLOAKED_SHELL
+    desktop.FailAttributesOf(5);
+    Refresh();
+    EXPECT_EQ(win_ptr, 3);
+    EXPECT_EQ(Handles(), (std::vector<std::string>{"1", "5", "6"}));
+    EXPECT_EQ(list.items, (std::vector<std::string>{"Top", "No answer", "Bottom"}));
+    // Only windows that are otherwise listed are asked about.
+    EXPECT_EQ(desktop.AttributeQueries(), 4u);
+}
+
 TEST_F(CatalogueTest, HandleTextIsUnsignedDecimal) {
     desktop.AddWindow(7, "Seven");
     desktop.AddWindow(0x80000000u, "Half way");

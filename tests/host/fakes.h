@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -154,6 +155,18 @@ public:
         screen_width_ = width;
         screen_height_ = height;
     }
+    // The window manager keeps the window off the screen, for reason (DWM_CLOAKED_*).
+    void Cloak(WindowHandle handle, std::uint32_t reason) {
+        const std::lock_guard lock(world_->mutex);
+        for (auto& window : windows_) {
+            if (window.handle == handle) window.cloaked = reason;
+        }
+    }
+    // The window manager cannot be asked about the window, as on Windows 7.
+    void FailAttributesOf(WindowHandle handle) {
+        const std::lock_guard lock(world_->mutex);
+        failing_attributes_ = handle;
+    }
     void SetHung(WindowHandle handle, bool hung) {
         const std::lock_guard lock(world_->mutex);
         for (auto& window : windows_) {
@@ -242,6 +255,10 @@ public:
         const std::lock_guard lock(world_->mutex);
         return visited_;
     }
+    std::size_t AttributeQueries() {
+        const std::lock_guard lock(world_->mutex);
+        return attribute_queries_;
+    }
 
     // platform::Desktop
     void EnumWindows(platform::EnumWindowsCallback callback, std::intptr_t context) override {
@@ -279,6 +296,19 @@ public:
     unsigned GetACP() override {
         const std::lock_guard lock(world_->mutex);
         return code_page_;
+    }
+    // A failed call leaves the value written over, so that only its result tells.
+    std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
+                                       unsigned size) override {
+        const std::lock_guard lock(world_->mutex);
+        ++attribute_queries_;
+        std::uint32_t cloaked = 0xFFFFFFFFu;
+        const SimWindow* found = Find(window);
+        const bool answers = found && window != failing_attributes_ &&
+                             attribute == platform::kDwmwaCloaked && size == sizeof cloaked;
+        if (answers) cloaked = found->cloaked;
+        std::memcpy(value, &cloaked, std::min<std::size_t>(size, sizeof cloaked));
+        return answers ? 0 : kEInvalidArg;
     }
     bool IsHungAppWindow(WindowHandle window) override {
         std::unique_lock lock(world_->mutex);
@@ -330,12 +360,14 @@ public:
 
 private:
     static constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
+    static constexpr std::int32_t kEInvalidArg = -2147024809;  // E_INVALIDARG, 0x80070057
 
     struct SimWindow {
         WindowHandle handle;
         std::string title;
         bool visible;
         bool hung;
+        std::uint32_t cloaked = 0;
     };
 
     const SimWindow* Find(WindowHandle handle) const {
@@ -374,6 +406,8 @@ private:
     std::size_t frozen_waiters_ = 0;
     std::size_t visited_ = 0;
     WindowHandle failing_title_ = 0;
+    WindowHandle failing_attributes_ = 0;
+    std::size_t attribute_queries_ = 0;
     std::set<WindowHandle> hang_once_;
     std::set<WindowHandle> stalled_;
     std::size_t stalled_calls_ = 0;
