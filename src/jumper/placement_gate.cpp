@@ -17,6 +17,7 @@ std::vector<platform::WindowHandle> PlacementGate::Close(std::chrono::millisecon
     closed_ = true;
     idle_.wait_for(lock, timeout, [this] { return under_way_.empty(); });
     std::vector<platform::WindowHandle> targets;
+    targets.reserve(under_way_.size());
     for (const Placement& placement : under_way_) targets.push_back(placement.target);
     return targets;
 }
