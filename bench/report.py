@@ -147,9 +147,10 @@ def main():
             "minimal program, idle in the same %d s" % seconds, "%",
             "< 0.05 %" if goal else "—",
             (lambda m, q: m < 0.05) if goal else None)
-    row("Executable size", (median("size_bytes", "jumper") or 0) / 1024 or None,
-        (median("size_bytes", "minimal") or 0) / 1024 or None,
-        "minimal.exe, same flags", "KiB", "< 200 KiB", lambda m, q: m < 200)
+    for figure, bits in (("size_bytes", 64), ("size_bytes_32", 32)):
+        row("Executable size, %d-bit" % bits, (median(figure, "jumper") or 0) / 1024 or None,
+            (median(figure, "minimal") or 0) / 1024 or None,
+            "%d-bit minimal.exe, same flags" % bits, "KiB", "< 200 KiB", lambda m, q: m < 200)
     for name, baseline, label in (("BM_Random", "BM_PlainGeneratorStep", "Random(5000)"),
                                   ("BM_RandomRange", "BM_PlainGeneratorStep",
                                    "RandomRange(300, 100)"),

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds jumper.exe and the benchmarks and runs them all: start-up, memory, Refresh and CPU
-# under Wine against a minimal Win32 program and the bare enumeration, the executable's size,
+# under Wine against a minimal Win32 program and the bare enumeration, the sizes of the 64-bit
+# and the 32-bit executable,
 # and host microbenchmarks. Prints the table and writes it to bench/RESULTS.md. Takes several
 # minutes (two 60 s CPU windows); not part of the test command.
 #   BENCH_RUNS=15           start-up runs of each program
@@ -20,6 +21,13 @@ echo "== building"
 cmake -S bench -B build/bench-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/bench-win -j 2 >/dev/null
+# The 32-bit jumper.exe and minimal.exe, for their sizes only.
+cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win32 -j 2 --target jumper >/dev/null
+cmake -S bench -B build/bench-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/bench-win32 -j 2 --target minimal >/dev/null
 cmake -S bench -B build/bench-host -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/bench-host -j 2 >/dev/null
 
@@ -27,6 +35,8 @@ figures=$out/figures.txt
 {
   echo "size_bytes jumper $(stat -c %s build/win/jumper.exe)"
   echo "size_bytes minimal $(stat -c %s build/bench-win/minimal.exe)"
+  echo "size_bytes_32 jumper $(stat -c %s build/win32/jumper.exe)"
+  echo "size_bytes_32 minimal $(stat -c %s build/bench-win32/minimal.exe)"
 } >"$figures"
 
 echo "== host microbenchmarks"

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <memory>
 
-#include "jumper/hide_thread.h"
 #include "jumper/placement_gate.h"
 #include "jumper/random.h"
 #include "platform/exception.h"
@@ -41,11 +40,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    // Workers hold the gate too: it outlives this function and whatever exit destroys.
+    // One desktop and one gate for the whole program; the workers hold them too.
+    const auto desktop = std::make_shared<platform::Win32Desktop>();
     const auto gate = std::make_shared<jumper::PlacementGate>();
     int exit_code = 0;
     try {
-        const auto form = ui::TForm1::Create(instance, gate);
+        const auto form = ui::TForm1::Create(instance, desktop, gate);
         ::ShowWindow(form->Handle(), show_command);
         exit_code = RunMessageLoop(form->Handle());
     } catch (const platform::Exception& error) {
@@ -55,11 +55,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
 
     // The process ends at once, whatever a worker is doing, and never leaves its target
     // hidden.
-    platform::Win32Desktop desktop;
-    jumper::EndPlacements(*gate, desktop, kPlacementGrace);
-    // Ends the workers before anything else: returning would run the runtime's exit-time
-    // clean-up beside a worker that a finished placement has just let go, and an error that
-    // worker raises then finds the 32-bit runtime's unwind tables already gone (abort, exit
-    // code 3).
-    ::ExitProcess(static_cast<UINT>(exit_code));
+    gate->EndPlacements(*desktop, kPlacementGrace);
+    // Ended here, with no exit-time code at all: nothing is left to flush, and a worker may
+    // be killed in the middle of a throw (the refused placement, the failed refresh) holding
+    // the heap's or the unwinder's lock, on which the runtime's and the DLLs' detach code,
+    // run by ExitProcess or a return, could then wait for ever.
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(exit_code));
+    return exit_code;  // not reached: the call ends the calling process at once
 }

@@ -64,15 +64,8 @@ void THideThread::Place(int show_command) {
     if (target == 0) return;
 
     // Once the process has begun to end, no placement starts; one under way finishes first.
-    const PlacementGate::Pass pass(*gate_, target);
+    const PlacementGate::Pass pass(*gate_, *this, target, desktop_->GetTickCount64());
     if (!pass) throw platform::Exception(L"The program is closing");
-    struct InPlacement {
-        std::atomic<bool>& flag;
-        explicit InPlacement(std::atomic<bool>& f) : flag(f) { flag = true; }
-        ~InPlacement() { flag = false; }
-        InPlacement(const InPlacement&) = delete;
-        InPlacement& operator=(const InPlacement&) = delete;
-    } const in_placement(placing_);
 
     // A hung target would block the plain calls for as long as it hangs. Decided once, so
     // that both calls reach the target the same way: a hide posted to its queue and a show
@@ -91,12 +84,5 @@ void THideThread::Place(int show_command) {
 }
 
 void THideThread::Pause() { desktop_->Sleep(static_cast<std::uint32_t>(Random(5000))); }
-
-void EndPlacements(PlacementGate& gate, platform::Desktop& desktop,
-                   std::chrono::milliseconds grace) {
-    for (const platform::WindowHandle target : gate.Close(grace)) {
-        desktop.ShowWindowAsync(target, platform::kSwShowNa);
-    }
-}
 
 }  // namespace jumper

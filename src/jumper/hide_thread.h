@@ -3,7 +3,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -58,10 +57,6 @@ public:
     // The synchronised refresh: draws the next size and reports the run state.
     void CheckAnswer();
 
-    // Whether the worker is in the middle of a placement. One that lasts is held up by a
-    // target that stopped answering during a call: no refresh comes until it answers.
-    bool Placing() const noexcept { return placing_; }
-
 protected:
     void Execute() override;
     void DoTerminate() override;
@@ -73,14 +68,6 @@ private:
     std::shared_ptr<platform::Desktop> desktop_;
     HideThreadHost& host_;
     std::shared_ptr<PlacementGate> gate_;
-    std::atomic<bool> placing_{false};
 };
-
-// Ends the jumping as the process ends: no placement starts any more, and one under way gets
-// up to grace to finish. A target whose placement has still not finished is shown again
-// without waiting for it, behind the hide already sent to it, so that no window is left
-// hidden when the process is gone.
-void EndPlacements(PlacementGate& gate, platform::Desktop& desktop,
-                   std::chrono::milliseconds grace);
 
 }  // namespace jumper

@@ -1,10 +1,11 @@
-// Lets the process end only between placements: a window that a worker has hidden is
-// shown again before the process goes.
+// The one record of the placements under way: which worker places which target since when.
+// It tells whether a worker is held up, and lets the process end only between placements,
+// so that a window that a worker has hidden is shown again before the process goes.
 #pragma once
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -12,15 +13,19 @@
 
 namespace jumper {
 
+class THideThread;
+
 class PlacementGate {
 public:
-    // Held for the length of one placement of target; false when the gate has closed.
+    // Held by a worker for the length of one placement of target, begun at began (the
+    // desktop's tick count); false when the gate has closed.
     class Pass {
     public:
-        Pass(PlacementGate& gate, platform::WindowHandle target)
-            : gate_(gate), target_(target), open_(gate.Enter(target)) {}
+        Pass(PlacementGate& gate, const THideThread& worker, platform::WindowHandle target,
+             std::uint64_t began)
+            : gate_(gate), worker_(worker), open_(gate.Enter({&worker, target, began})) {}
         ~Pass() {
-            if (open_) gate_.Leave(target_);
+            if (open_) gate_.Leave(worker_);
         }
         Pass(const Pass&) = delete;
         Pass& operator=(const Pass&) = delete;
@@ -28,35 +33,38 @@ public:
 
     private:
         PlacementGate& gate_;
-        platform::WindowHandle target_;
+        const THideThread& worker_;
         bool open_;
     };
 
+    // Whether, at now (the desktop's tick count), the worker is held up in a placement: one
+    // that has lasted longer than the hang probe may, so that its target stopped answering
+    // during a call and no refresh comes until it answers again.
+    bool HeldUp(const THideThread& worker, std::uint64_t now) const;
+
     // Refuses new placements and waits up to timeout for those under way. Returns the targets
     // of those that have still not finished: a target that does not answer can hold one up.
-    std::vector<platform::WindowHandle> Close(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        closed_ = true;
-        idle_.wait_for(lock, timeout, [this] { return inside_.empty(); });
-        return inside_;
-    }
+    std::vector<platform::WindowHandle> Close(std::chrono::milliseconds timeout);
+
+    // Ends the jumping as the process ends: no placement starts any more, and one under way
+    // gets up to grace to finish. A target whose placement has still not finished is shown
+    // again without waiting for it, behind the hide already sent to it, so that no window is
+    // left hidden when the process is gone.
+    void EndPlacements(platform::Desktop& desktop, std::chrono::milliseconds grace);
 
 private:
-    bool Enter(platform::WindowHandle target) {
-        const std::lock_guard lock(mutex_);
-        if (closed_) return false;
-        inside_.push_back(target);
-        return true;
-    }
-    void Leave(platform::WindowHandle target) {
-        const std::lock_guard lock(mutex_);
-        inside_.erase(std::find(inside_.begin(), inside_.end(), target));
-        if (inside_.empty()) idle_.notify_all();
-    }
+    struct Placement {
+        const THideThread* worker;  // a worker makes one placement at a time
+        platform::WindowHandle target;
+        std::uint64_t began;
+    };
 
-    std::mutex mutex_;
+    bool Enter(const Placement& placement);
+    void Leave(const THideThread& worker);
+
+    mutable std::mutex mutex_;
     std::condition_variable idle_;
-    std::vector<platform::WindowHandle> inside_;  // one entry per placement under way
+    std::vector<Placement> under_way_;
     bool closed_ = false;
 };
 

@@ -25,6 +25,9 @@ inline constexpr int kSmCyScreen = 1;                 // SM_CYSCREEN
 inline constexpr unsigned kCpUtf8 = 65001;            // CP_UTF8
 inline constexpr unsigned kDwmwaCloaked = 14;         // DWMWA_CLOAKED
 
+// How long a target may take to answer before IsHungAppWindow finds it hung.
+inline constexpr std::uint32_t kAnswerTimeoutMs = 500;
+
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -43,8 +46,8 @@ public:
                                                void* value, unsigned size) = 0;
 
     // Jump worker.
-    // Whether the window's thread is not answering, so that the plain placement calls would
-    // block: the asynchronous forms are used for it instead.
+    // Whether the window's thread is not answering within kAnswerTimeoutMs, so that the plain
+    // placement calls would block: the asynchronous forms are used for it instead.
     virtual bool IsHungAppWindow(WindowHandle window) = 0;
     virtual void ShowWindow(WindowHandle window, int command) = 0;
     virtual void ShowWindowAsync(WindowHandle window, int command) = 0;
@@ -52,6 +55,8 @@ public:
                               int width, int height, unsigned flags) = 0;
     virtual int GetSystemMetrics(int index) = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Milliseconds since the system started: how long a placement has lasted.
+    virtual std::uint64_t GetTickCount64() = 0;
 
 protected:
     Desktop() = default;

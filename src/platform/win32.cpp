@@ -3,6 +3,7 @@
 #include <dwmapi.h>
 
 #include <algorithm>
+#include <charconv>
 #include <iterator>
 #include <memory>
 #include <tuple>
@@ -14,9 +15,6 @@
 namespace platform {
 
 namespace {
-
-// How long a target may take to answer before it is placed with the asynchronous calls.
-constexpr UINT kAnswerTimeoutMs = 500;
 
 // A module's function, or null when there is no module or no such function.
 template <typename FunctionPointer>
@@ -89,7 +87,13 @@ std::wstring SystemMessage(DWORD error) {
                           text[length - 1] == L' ')) {
         --length;
     }
-    if (length == 0) return L"System error " + std::to_wstring(error);
+    if (length == 0) {
+        // Not std::to_wstring, whose swprintf would bring all of MinGW's printf (over 20 KiB)
+        // into the program for this one number.
+        char digits[10];  // as many as a 32-bit value has
+        char* const end = std::to_chars(std::begin(digits), std::end(digits), error).ptr;
+        return L"System error " + std::wstring(digits, end);
+    }
     return std::wstring(text, length);
 }
 
@@ -191,6 +195,8 @@ void Win32Desktop::SetWindowPos(WindowHandle window, WindowHandle insert_after, 
 int Win32Desktop::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 void Win32Desktop::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::uint64_t Win32Desktop::GetTickCount64() { return ::GetTickCount64(); }
 
 bool Win32SeedClock::QueryPerformanceCounter(std::int64_t* count) {
     LARGE_INTEGER counter{};

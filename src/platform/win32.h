@@ -52,6 +52,7 @@ public:
                       int height, unsigned flags) override;
     int GetSystemMetrics(int index) override;
     void Sleep(std::uint32_t milliseconds) override;
+    std::uint64_t GetTickCount64() override;
 };
 
 class Win32SeedClock final : public SeedClock {

@@ -152,7 +152,9 @@ bool ComboBoxItems::Add(std::string_view title) {
     return ::SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())) >= 0;
 }
 
-TForm1::TForm1(Key, std::shared_ptr<jumper::PlacementGate> gate) : gate_(std::move(gate)) {}
+TForm1::TForm1(Key, std::shared_ptr<platform::Desktop> desktop,
+               std::shared_ptr<jumper::PlacementGate> gate)
+    : desktop_(std::move(desktop)), gate_(std::move(gate)) {}
 
 TForm1::~TForm1() {
     if (hwnd_) ::DestroyWindow(hwnd_);
@@ -160,6 +162,7 @@ TForm1::~TForm1() {
 }
 
 std::unique_ptr<TForm1> TForm1::Create(HINSTANCE instance,
+                                       std::shared_ptr<platform::Desktop> desktop,
                                        std::shared_ptr<jumper::PlacementGate> gate) {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
@@ -172,7 +175,7 @@ std::unique_ptr<TForm1> TForm1::Create(HINSTANCE instance,
         throw platform::Exception(L"Unable to register the main window class");
     }
 
-    auto form = std::make_unique<TForm1>(Key{}, std::move(gate));
+    auto form = std::make_unique<TForm1>(Key{}, std::move(desktop), std::move(gate));
     Form1 = form.get();
     // Made at the primary screen's origin, so that it takes that screen's DPI; sized for it
     // and centred once it knows it.

@@ -11,6 +11,7 @@
 
 #include "catalogue/catalogue.h"
 #include "jumper/placement_gate.h"
+#include "platform/desktop.h"
 #include "platform/unique_handle.h"
 #include "platform/win32.h"
 #include "ui/form1_layout.h"
@@ -38,6 +39,7 @@ class TForm1 final : public JumpPanel {
 public:
     // Creates the window, hidden, with its controls; FormCreate has run when it returns.
     static std::unique_ptr<TForm1> Create(HINSTANCE instance,
+                                          std::shared_ptr<platform::Desktop> desktop,
                                           std::shared_ptr<jumper::PlacementGate> gate);
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -56,7 +58,8 @@ public:
         friend class TForm1;
         Key() = default;
     };
-    TForm1(Key, std::shared_ptr<jumper::PlacementGate> gate);
+    TForm1(Key, std::shared_ptr<platform::Desktop> desktop,
+           std::shared_ptr<jumper::PlacementGate> gate);
 
 private:
 
@@ -87,7 +90,7 @@ private:
     platform::unique_hicon icon_small_;
     ComboBoxItems combo_items_;
 
-    std::shared_ptr<platform::Win32Desktop> desktop_ = std::make_shared<platform::Win32Desktop>();
+    std::shared_ptr<platform::Desktop> desktop_;
     std::shared_ptr<jumper::PlacementGate> gate_;
     std::shared_ptr<platform::WindowUiThread> ui_thread_;
     std::optional<TJumpControl> jump_control_;

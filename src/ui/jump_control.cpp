@@ -25,8 +25,12 @@ void TJumpControl::Button2Click() {
         HT->runningthread = false;
         // A worker held up in a placement by a target that stopped answering cannot refresh
         // the caption until the target answers: the button does not wait for it, so that a
-        // new start is possible. The worker ends as soon as its target lets it go.
-        if (HT->Placing()) panel_.SetButtonCaption(kCaptionRandom);
+        // new start is possible. The worker ends as soon as its target lets it go. Any other
+        // worker's next refresh comes soon and sets the caption; until then a second press
+        // only repeats the stop, and no second worker moves the window.
+        if (gate_->HeldUp(*HT, desktop_->GetTickCount64())) {
+            panel_.SetButtonCaption(kCaptionRandom);
+        }
         return;
     }
 

@@ -61,7 +61,8 @@ WINDOWS7_KERNEL32 = {
     "RemoveVectoredExceptionHandler", "ResetEvent", "ResumeThread", "RtlCaptureContext",
     "RtlLookupFunctionEntry", "RtlUnwindEx", "RtlVirtualUnwind", "SetDllDirectoryW",
     "SetEvent", "SetLastError", "SetProcessAffinityMask", "SetSystemTime", "SetThreadContext",
-    "SetThreadPriority", "SetUnhandledExceptionFilter", "Sleep", "SuspendThread", "TlsAlloc",
+    "SetThreadPriority", "SetUnhandledExceptionFilter", "Sleep", "SuspendThread",
+    "TerminateProcess", "TlsAlloc",
     "TlsGetValue", "TlsSetValue", "TryEnterCriticalSection", "VirtualProtect", "VirtualQuery",
     "WaitForMultipleObjects", "WaitForSingleObject",
 }

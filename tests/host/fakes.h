@@ -133,7 +133,8 @@ struct Placement {
 };
 
 // A desktop of windows in z-order, top first. The placement calls are recorded; the pauses
-// return at once unless the test holds them; Freeze stops every worker-side call at its start.
+// return at once unless the test holds them; Freeze stops every worker-side call at its start;
+// the clock stands still until the test moves it.
 class SimDesktop final : public platform::Desktop {
 public:
     explicit SimDesktop(std::shared_ptr<World> world = std::make_shared<World>())
@@ -196,6 +197,10 @@ public:
     std::size_t StalledCalls() {
         const std::lock_guard lock(world_->mutex);
         return stalled_calls_;
+    }
+    void Advance(std::uint64_t milliseconds) {
+        const std::lock_guard lock(world_->mutex);
+        tick_count_ += milliseconds;
     }
     // Every pause from now on fails with an error that is not the program's own.
     void FailPauses() {
@@ -339,6 +344,10 @@ public:
         if (index == platform::kSmCyScreen) return screen_height_;
         return 0;
     }
+    std::uint64_t GetTickCount64() override {
+        const std::lock_guard lock(world_->mutex);
+        return tick_count_;
+    }
     void Sleep(std::uint32_t milliseconds) override {
         std::unique_lock lock(world_->mutex);
         Enter(lock);
@@ -390,6 +399,7 @@ private:
     unsigned code_page_ = platform::kCpUtf8;  // as the program's manifest asks
     int screen_width_ = 1024;
     int screen_height_ = 768;
+    std::uint64_t tick_count_ = 1'000'000;  // a running system's clock is not at zero
     std::size_t sleeps_entered_ = 0;
     std::size_t sleeps_allowed_ = kNoLimit;
     bool frozen_ = false;

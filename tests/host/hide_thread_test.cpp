@@ -260,4 +260,40 @@ TEST_F(HideThreadTest, GateClosingDuringAPlacementLetsItFinish) {
               (Log{StateEvent(true), StateEvent(false), "ended"}));
 }
 
+// The gate keeps one record per placement under way, by worker: a placement is held up only
+// once it has outlasted the hang probe, and another worker's placements of the same target
+// come and go without touching that record.
+TEST_F(HideThreadTest, GateRecordsEachWorkersPlacement) {
+    desktop->HoldSleeps();
+    Start(kTarget, 150, 250);
+    ASSERT_TRUE(PumpUntilSleeps(1));
+    EXPECT_FALSE(gate->HeldUp(*worker, desktop->GetTickCount64() + 60'000));  // only pausing
+    desktop->Stall(kTarget);
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(ui->PumpUntil([&] { return desktop->StalledCalls() == 1; }));  // inside the hide
+    EXPECT_FALSE(gate->HeldUp(*worker, 0));  // a clock read before the placement began
+    desktop->Advance(platform::kAnswerTimeoutMs);
+    EXPECT_FALSE(gate->HeldUp(*worker, desktop->GetTickCount64()));
+    desktop->Advance(1);
+    EXPECT_TRUE(gate->HeldUp(*worker, desktop->GetTickCount64()));
+
+    desktop->SetHung(kTarget, true);
+    const auto second = std::make_shared<jumper::THideThread>(desktop, ui, host, gate);
+    second->activewindow = kTarget;
+    second->Resume();
+    ASSERT_TRUE(PumpUntilSleeps(2));  // its placement is over
+    EXPECT_FALSE(gate->HeldUp(*second, desktop->GetTickCount64()));
+    EXPECT_TRUE(gate->HeldUp(*worker, desktop->GetTickCount64()));
+    EXPECT_EQ(gate->Close(std::chrono::milliseconds(0)),
+              std::vector<platform::WindowHandle>{kTarget});
+
+    second->runningthread = false;
+    worker->runningthread = false;
+    desktop->Answer(kTarget);
+    desktop->ReleaseAll();
+    ASSERT_TRUE(ui->PumpUntil([&] { return fakes::Released(second, 1); }));
+    ASSERT_TRUE(PumpUntilEnded());
+    EXPECT_FALSE(gate->HeldUp(*worker, desktop->GetTickCount64()));
+}
+
 }  // namespace

@@ -282,6 +282,33 @@ TEST_F(JumpControlTest, HandleAbove31BitsIsTargeted) {
     EXPECT_EQ(desktop->Placements()[0].window, kHigh);
 }
 
+// A placement that takes no longer than the hang probe may is an ordinary one: a Stop
+// during it leaves "Stop" to the worker's next refresh, so a second press only stops again.
+TEST_F(JumpControlTest, StopDuringAnOrdinaryPlacementKeepsStop) {
+    desktop->HoldSleeps();
+    panel.selected = kAlphaIndex;
+    Click();
+    const auto* const worker = Current();
+    ASSERT_TRUE(PumpUntilSleeps(1));
+    ASSERT_EQ(panel.caption, kStop);
+    desktop->Freeze();
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(Pump([&] { return desktop->FrozenWaiters() == 1; }));  // inside the hide
+    desktop->Advance(platform::kAnswerTimeoutMs);
+
+    Click();  // Stop
+    EXPECT_FALSE(worker->runningthread);
+    EXPECT_EQ(panel.caption, kStop);
+    Click();  // and at once again
+    EXPECT_EQ(panel.caption, kStop);
+    EXPECT_EQ(workers.size(), 1u);
+
+    desktop->ReleaseAll();
+    ASSERT_TRUE(Pump([&] { return Ended(worker); }));
+    EXPECT_EQ(panel.caption, kRandom);
+    EXPECT_EQ(desktop->Placements().size(), 2u);
+}
+
 // A start that comes before the new worker's body has done anything finds it running.
 TEST_F(JumpControlTest, StartRightAfterResumeKeepsOneWorker) {
     desktop->Freeze();
@@ -367,7 +394,7 @@ TEST_F(JumpControlTest, TargetThatStopsAnsweringMidPlacement) {
     desktop->Stall(kAlpha);
     desktop->ReleaseSleeps(1);
     ASSERT_TRUE(Pump([&] { return desktop->StalledCalls() == 1; }));  // inside the hide
-    ASSERT_TRUE(stuck->Placing());
+    desktop->Advance(platform::kAnswerTimeoutMs + 1);
 
     Click();  // Stop
     EXPECT_EQ(panel.caption, kRandom);
@@ -381,7 +408,7 @@ TEST_F(JumpControlTest, TargetThatStopsAnsweringMidPlacement) {
     EXPECT_EQ(desktop->Placements().back().flags,
               platform::kSwpShowWindow | platform::kSwpAsyncWindowPos);
 
-    jumper::EndPlacements(*gate, *desktop, std::chrono::milliseconds(50));
+    gate->EndPlacements(*desktop, std::chrono::milliseconds(50));
     EXPECT_EQ(world->Events({"show-async"}).back(),
               fakes::ShowAsyncEvent(kAlpha, platform::kSwShowNa));
     desktop->Answer(kAlpha);

@@ -5,7 +5,7 @@
 // Usage: jump_close_test <path of jumper.exe> [closes]
 #include <windows.h>
 
-#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -20,6 +20,7 @@ using check::Print;
 using check::Seconds;
 using jumptest::JumperApp;
 using jumptest::TargetWindow;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -36,18 +37,9 @@ int main(int argc, char** argv) {
     }
     const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
 
-    // When armed, the next hiding of the target is held a while, so that the close comes
-    // in between the hiding and the showing.
-    std::atomic<bool> hold_hidden{false};
-    const HANDLE hidden = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     TargetWindow::Options options;
     options.title = L"Jump close target";
-    options.on_hide = [&hold_hidden, hidden] {
-        if (!hold_hidden.exchange(false)) return;
-        ::SetEvent(hidden);
-        ::Sleep(300);
-    };
-    const TargetWindow target(options);
+    TargetWindow target(options);
 
     const unsigned seed = ::GetTickCount();
     Print("seed %u", seed);
@@ -62,8 +54,8 @@ int main(int argc, char** argv) {
         if (!Check(app.Ready(), "run %d: jumper.exe starts", run)) continue;
         if (!Check(app.Select(target.Title()), "run %d: the target is in the list", run)) continue;
         const bool while_hidden = run % 3 == 0;
-        ::ResetEvent(hidden);
-        hold_hidden = while_hidden;
+        // The close then comes in between the hiding and the showing.
+        target.HoldNextHide(while_hidden ? 300ms : 0ms);
         const auto start = Clock::now();
         app.Press();
         if (!Check(!jumptest::WaitForPlacements(target, start, 1, 5000).empty(),
@@ -72,8 +64,7 @@ int main(int argc, char** argv) {
         }
         if (while_hidden) {
             // The hiding comes after the first pause, under 5 s.
-            if (!Check(::WaitForSingleObject(hidden, 15000) == WAIT_OBJECT_0,
-                       "run %d: the target is hidden", run)) {
+            if (!Check(target.WaitForHeldHide(15s), "run %d: the target is hidden", run)) {
                 continue;
             }
             ++closes_hidden;
@@ -87,7 +78,7 @@ int main(int argc, char** argv) {
         app.Program().Close();
         const auto code = app.Program().WaitForExit(15000);
         const auto ended = Clock::now();
-        hold_hidden = false;
+        target.HoldNextHide(0ms);
         ++closes;
         const double exit_time = Seconds(closing, ended);
         slowest = std::max(slowest, exit_time);

@@ -4,13 +4,15 @@
 //            no thread is left behind
 //   jumping  default fields, then both fields 300, then min above max, changed while the
 //            target jumps; the caption reads "Stop" after the first placement
-//   stop     the caption turns back to "Random" and nothing moves afterwards
+//   stop     pressed during a placement, twice: the caption turns back to "Random" at the
+//            next refresh, no second worker starts, and nothing moves afterwards
 //   hex      "$12C" is 300, from the start request on
 //   bad field a field turned bad while jumping ends the worker silently; the button reads
 //            "Random" again and a new start works
 // Usage: jump_start_stop_test <path of jumper.exe>
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ using check::Seconds;
 using jumptest::JumperApp;
 using jumptest::Moved;
 using jumptest::TargetWindow;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -131,9 +134,20 @@ bool Jumping(const JumperApp& app, const TargetWindow& target) {
     return Check(app.Caption() == L"Stop", "jumping: the button reads Stop while jumping");
 }
 
-void Stop(const JumperApp& app, const TargetWindow& target) {
+// Stop is pressed while the target is being hidden, in the middle of an ordinary placement:
+// the button reads "Stop" until the worker's next refresh, so a second press only stops again.
+void Stop(const JumperApp& app, TargetWindow& target) {
+    const int threads_before = app.Threads();
+    target.HoldNextHide(400ms);
+    if (!Check(target.WaitForHeldHide(15s), "stop: the target is being hidden")) return;
     const auto pressed = Clock::now();
     app.Press();
+    Check(app.Caption() == L"Stop", "stop: the button reads Stop during the placement");
+    app.Press();
+    const int threads_after = app.Threads();
+    Check(threads_after <= threads_before,
+          "stop: the second press starts no worker (%d threads, %d before)", threads_after,
+          threads_before);
     const auto waited = app.WaitForCaption(L"Random", 15000);
     if (!Check(waited.has_value(), "stop: the button reads Random within 15 s")) return;
     Print("stop: Random %.3f s after Stop", *waited);
@@ -205,7 +219,7 @@ int main(int argc, char** argv) {
     }
     TargetWindow::Options options;
     options.title = kTitle;
-    const TargetWindow target(options);
+    TargetWindow target(options);
     JumperApp app(argv[1]);
     if (Check(app.Ready(), "jumper.exe starts and shows its main window")) {
         Print("-- errors");

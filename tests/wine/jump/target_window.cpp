@@ -35,6 +35,7 @@ std::string Describe(const RECT& rect) {
 TargetWindow::TargetWindow(Options options) : options_(std::move(options)) {
     RegisterTargetClass(&TargetWindow::WndProc);
     ready_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    held_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = ::CreateThread(nullptr, 0, &TargetWindow::ThreadMain, this, 0, &thread_id_);
     ::WaitForSingleObject(ready_, 10000);
 }
@@ -46,6 +47,7 @@ TargetWindow::~TargetWindow() {
     if (::WaitForSingleObject(thread_, 20000) == WAIT_OBJECT_0) {
         ::CloseHandle(thread_);
         ::CloseHandle(ready_);
+        ::CloseHandle(held_);
     }
 }
 
@@ -104,7 +106,12 @@ LRESULT CALLBACK TargetWindow::WndProc(HWND hwnd, UINT message, WPARAM wparam, L
         event.visible = ::IsWindowVisible(hwnd) != FALSE;
         event.iconic = ::IsIconic(hwnd) != FALSE;
         self->Record(event);
-        if ((pos->flags & SWP_HIDEWINDOW) && self->options_.on_hide) self->options_.on_hide();
+        if ((pos->flags & SWP_HIDEWINDOW) != 0) {
+            if (const DWORD hold = self->hold_ms_.exchange(0)) {
+                ::SetEvent(self->held_);
+                ::Sleep(hold);
+            }
+        }
         break;
     }
     case kBlockMessage:
@@ -164,6 +171,15 @@ void TargetWindow::Close() {
 
 void TargetWindow::Block(std::chrono::milliseconds time) {
     ::PostMessageW(hwnd_, kBlockMessage, static_cast<WPARAM>(time.count()), 0);
+}
+
+void TargetWindow::HoldNextHide(std::chrono::milliseconds time) {
+    ::ResetEvent(held_);
+    hold_ms_ = static_cast<DWORD>(time.count());
+}
+
+bool TargetWindow::WaitForHeldHide(std::chrono::milliseconds timeout) const {
+    return ::WaitForSingleObject(held_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
 
 }  // namespace jumptest

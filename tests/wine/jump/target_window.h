@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -44,8 +45,6 @@ public:
     struct Options {
         std::wstring title;
         bool minimised = false;
-        // Runs on the window's thread when it is hidden, before the hide returns.
-        std::function<void()> on_hide;
     };
 
     explicit TargetWindow(Options options);
@@ -67,6 +66,11 @@ public:
     void Close();
     // The window's thread stops pumping messages for the given time.
     void Block(std::chrono::milliseconds time);
+    // The next hiding of the window is held for the given time before it returns, so that
+    // the test can act between the hiding and the showing of a placement.
+    void HoldNextHide(std::chrono::milliseconds time);
+    // Waits until a held hiding has begun; false on timeout.
+    bool WaitForHeldHide(std::chrono::milliseconds timeout) const;
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
@@ -78,6 +82,8 @@ private:
     DWORD thread_id_ = 0;
     HANDLE thread_ = nullptr;
     HANDLE ready_ = nullptr;
+    HANDLE held_ = nullptr;  // set once a held hiding has begun
+    std::atomic<DWORD> hold_ms_{0};  // how long the next hiding is held
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

@@ -578,10 +578,10 @@ bool RefreshError(Run& run, int screen_width, int screen_height) {
 
 // Closing the gate while the target is hidden: the showing placement completes before the
 // close returns, and no placement starts after it.
-bool CloseDuringHide(Run& run, HANDLE hidden, int screen_width, int screen_height) {
+bool CloseDuringHide(Run& run, int screen_width, int screen_height) {
+    run.target.HoldNextHide(300ms);  // so that the close comes in between
     run.Start();
-    if (!Check(::WaitForSingleObject(hidden, 15000) == WAIT_OBJECT_0,
-               "%s: the target is hidden", run.name)) {
+    if (!Check(run.target.WaitForHeldHide(15s), "%s: the target is hidden", run.name)) {
         return false;
     }
     const auto closing = Clock::now();
@@ -619,22 +619,15 @@ int main() {
         new Run(ui, "refresh-error-once", Minimised(L"Jump worker target: error once"));
     auto* const error = new Run(ui, "refresh-error", Minimised(L"Jump worker target: error"));
 
-    const HANDLE hidden = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto hide_options = Minimised(L"Jump worker target: close during hide");
-    hide_options.on_hide = [hidden] {
-        // Held hidden a while, so that the close comes in between the hiding and the showing.
-        if (::WaitForSingleObject(hidden, 0) == WAIT_OBJECT_0) return;
-        ::SetEvent(hidden);
-        ::Sleep(300);
-    };
-    auto* const close_hide = new Run(ui, "close-during-hide", std::move(hide_options));
+    auto* const close_hide =
+        new Run(ui, "close-during-hide", Minimised(L"Jump worker target: close during hide"));
 
     std::vector<std::thread> runs;
     runs.emplace_back([&] { Cycle(*cycle, screen_width, screen_height); });
     runs.emplace_back([&] { StopInFirstPause(*first_pause, screen_width, screen_height); });
     runs.emplace_back([&] { RefreshErrorOnce(*error_once, screen_width, screen_height); });
     runs.emplace_back([&] { RefreshError(*error, screen_width, screen_height); });
-    runs.emplace_back([&] { CloseDuringHide(*close_hide, hidden, screen_width, screen_height); });
+    runs.emplace_back([&] { CloseDuringHide(*close_hide, screen_width, screen_height); });
     for (std::thread& run : runs) run.join();
 
     const int code = check::Report("jump_worker");
