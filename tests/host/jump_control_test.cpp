@@ -97,6 +97,16 @@ protected:
     }
     // The current worker; workers keeps each one alive for the test.
     const jumper::THideThread* Current() const { return control->Worker().get(); }
+
+    // Starts a worker on Alpha and holds it in its first pause, the button reading "Stop";
+    // null if it gets no further.
+    const jumper::THideThread* StartHeldInFirstPause() {
+        desktop->HoldSleeps();
+        panel.selected = kAlphaIndex;
+        Click();
+        const auto* const worker = Current();
+        return PumpUntilSleeps(1) && panel.caption == kStop ? worker : nullptr;
+    }
     // The worker's thread has let go of it: only workers and the control still hold it.
     bool Ended(const jumper::THideThread* worker) const {
         for (const auto& kept : workers) {
@@ -285,12 +295,8 @@ TEST_F(JumpControlTest, HandleAbove31BitsIsTargeted) {
 // A placement that takes no longer than the hang probe may is an ordinary one: a Stop
 // during it leaves "Stop" to the worker's next refresh, so a second press only stops again.
 TEST_F(JumpControlTest, StopDuringAnOrdinaryPlacementKeepsStop) {
-    desktop->HoldSleeps();
-    panel.selected = kAlphaIndex;
-    Click();
-    const auto* const worker = Current();
-    ASSERT_TRUE(PumpUntilSleeps(1));
-    ASSERT_EQ(panel.caption, kStop);
+    const auto* const worker = StartHeldInFirstPause();
+    ASSERT_TRUE(worker);
     desktop->Freeze();
     desktop->ReleaseSleeps(1);
     ASSERT_TRUE(Pump([&] { return desktop->FrozenWaiters() == 1; }));  // inside the hide
@@ -354,12 +360,8 @@ TEST_F(JumpControlTest, StopRightAfterResumeIsNotLost) {
 // After a stop the next start makes a new worker while the old one finishes; only the new
 // one sets the caption.
 TEST_F(JumpControlTest, OnlyTheCurrentWorkerSetsTheCaption) {
-    desktop->HoldSleeps();
-    panel.selected = kAlphaIndex;
-    Click();
-    const auto* const old_worker = Current();
-    ASSERT_TRUE(PumpUntilSleeps(1));
-    ASSERT_EQ(panel.caption, kStop);
+    const auto* const old_worker = StartHeldInFirstPause();
+    ASSERT_TRUE(old_worker);
     Click();  // stop
     desktop->ReleaseSleeps(1);
     ASSERT_TRUE(PumpUntilSleeps(2));  // the old worker's second half-cycle has reported
@@ -385,12 +387,8 @@ TEST_F(JumpControlTest, OnlyTheCurrentWorkerSetsTheCaption) {
 // turns the button back, Random starts a worker that places it without waiting, and closing
 // shows it again, behind the hide it may still be waiting for.
 TEST_F(JumpControlTest, TargetThatStopsAnsweringMidPlacement) {
-    desktop->HoldSleeps();
-    panel.selected = kAlphaIndex;
-    Click();
-    const auto* const stuck = Current();
-    ASSERT_TRUE(PumpUntilSleeps(1));
-    ASSERT_EQ(panel.caption, kStop);
+    const auto* const stuck = StartHeldInFirstPause();
+    ASSERT_TRUE(stuck);
     desktop->Stall(kAlpha);
     desktop->ReleaseSleeps(1);
     ASSERT_TRUE(Pump([&] { return desktop->StalledCalls() == 1; }));  // inside the hide
@@ -415,12 +413,8 @@ TEST_F(JumpControlTest, TargetThatStopsAnsweringMidPlacement) {
 }
 
 TEST_F(JumpControlTest, WorkerEndedByABadFieldTurnsTheCaptionBack) {
-    desktop->HoldSleeps();
-    panel.selected = kAlphaIndex;
-    Click();
-    const auto* const worker = Current();
-    ASSERT_TRUE(PumpUntilSleeps(1));
-    ASSERT_EQ(panel.caption, kStop);
+    const auto* const worker = StartHeldInFirstPause();
+    ASSERT_TRUE(worker);
     panel.fields[SizeField::MinHeight] = L"?";  // every later refresh fails
     desktop->ReleaseAll();
     ASSERT_TRUE(Pump([&] { return Ended(worker); }));
