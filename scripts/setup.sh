@@ -35,7 +35,7 @@ requirements=(
   "run,test,bench,soak fonts-wine                /usr/share/wine/fonts/marlett.ttf" # caption glyphs
   "run,test,bench,soak xvfb                      Xvfb"              # the virtual display
   "run                imagemagick                import"            # the screenshot
-  "release,test,bench,soak python3               python3"           # PE, zip and release checks
+  "*                  python3                    python3"           # every Windows build: the PE check
   "test               clang                      clang++"           # fuzz targets (libFuzzer)
   "test               libclang-rt-dev            =libfuzzer"        # clang's fuzzing runtime
   "test               clang-tidy                 clang-tidy"        # lint
