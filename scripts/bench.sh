@@ -17,24 +17,15 @@ mkdir -p "$out"
 
 "$root/scripts/setup.sh" bench
 echo "== building"
-"$root/scripts/build.sh" >/dev/null
-cmake -S bench -B build/bench-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/bench-win -j 2 >/dev/null
-# The 32-bit jumper.exe and minimal.exe, for their sizes only.
-cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win32 -j 2 --target jumper >/dev/null
-cmake -S bench -B build/bench-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/bench-win32 -j 2 --target minimal >/dev/null
-cmake -S bench -B build/bench-host -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/bench-host -j 2 >/dev/null
+for build in "win64 jumper" bench-win64 "win32 jumper" "bench-win32 minimal" bench-host; do
+  # shellcheck disable=SC2086 # a preset and its targets
+  "$root/scripts/build.sh" $build >/dev/null  # the 32-bit ones for their sizes only
+done
 
 figures=$out/figures.txt
 {
-  echo "size_bytes jumper $(stat -c %s build/win/jumper.exe)"
-  echo "size_bytes minimal $(stat -c %s build/bench-win/minimal.exe)"
+  echo "size_bytes jumper $(stat -c %s build/win64/jumper.exe)"
+  echo "size_bytes minimal $(stat -c %s build/bench-win64/minimal.exe)"
   echo "size_bytes_32 jumper $(stat -c %s build/win32/jumper.exe)"
   echo "size_bytes_32 minimal $(stat -c %s build/bench-win32/minimal.exe)"
 } >"$figures"
@@ -49,10 +40,10 @@ echo "== under Wine"
 source "$root/scripts/wine-env.sh"
 # The wine server and the desktop process start with the first program: wait until no
 # server of this prefix runs, so that they start pinned as well.
-wineserver -w
-run() { taskset -c 0 "$JUMPER_WINE" "$root/build/bench-win/driver.exe" "$@" | tee -a "$figures"; }
-jumper=$(winepath -w "$root/build/win/jumper.exe")
-minimal=$(winepath -w "$root/build/bench-win/minimal.exe")
+"$JUMPER_WINESERVER" -w
+run() { taskset -c 0 "$JUMPER_WINE" "$root/build/bench-win64/driver.exe" "$@" | tee -a "$figures"; }
+jumper=$("$JUMPER_WINE" winepath -w "$root/build/win64/jumper.exe")
+minimal=$("$JUMPER_WINE" winepath -w "$root/build/bench-win64/minimal.exe")
 echo "-- start-up and memory, $runs runs each"
 run startup "$jumper" "$minimal" "$runs" >/dev/null
 echo "-- Refresh, 50 and 5000 windows"

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Runs a command in a fresh Debian root, as on a new machine where nothing was installed by
-# hand: a minimal root of Debian 13 (the stable release) or 12, made with mmdebstrap (apt,
-# git and ca-certificates only), the
+# hand: a minimal root of Debian 13 (the stable release), 12, or unstable (the next
+# release), made with mmdebstrap (apt, git and ca-certificates only), the
 # project's committed state cloned into it (with ../shared beside it when there is one), and
 # the command run there as root, in a private mount namespace, so that nothing outside the
 # root changes and every mount goes away with it.
-#   scripts/fresh-root.sh [--release 13|12] [--keep] -- COMMAND...
+#   scripts/fresh-root.sh [--release 13|12|unstable] [--keep] -- COMMAND...
 # COMMAND runs in the clone's top folder. PNG files that it leaves in the clone's build/ are
 # copied to build/fresh-root/. The root is removed afterwards unless --keep is given. Exits
 # with COMMAND's status.
@@ -14,7 +14,7 @@ project=$(cd "$(dirname "$0")/.." && pwd)
 name=$(basename "$project")
 
 usage() {
-  echo "usage: scripts/fresh-root.sh [--release 13|12] [--keep] -- COMMAND..." >&2
+  echo "usage: scripts/fresh-root.sh [--release 13|12|unstable] [--keep] -- COMMAND..." >&2
   exit 2
 }
 keep=0
@@ -30,7 +30,8 @@ done
 case $release in
   13) suite=trixie ;;
   12) suite=bookworm ;;
-  *) echo "fresh-root: no Debian release $release: 13 or 12" >&2; exit 2 ;;
+  unstable | sid) release=unstable suite=sid ;;
+  *) echo "fresh-root: no Debian release $release: 13, 12 or unstable" >&2; exit 2 ;;
 esac
 (($#)) || usage
 if [[ $(id -u) -ne 0 ]]; then
@@ -39,7 +40,7 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 if ! command -v mmdebstrap >/dev/null; then
   echo "fresh-root: installing mmdebstrap"
-  apt-get update -qq
+  apt-get update -qq || echo "fresh-root: apt-get update reported errors; installing from what it fetched" >&2
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends mmdebstrap \
     >/dev/null
 fi
@@ -76,14 +77,33 @@ elif [[ -f /etc/apt/sources.list ]]; then
   [[ -s $base/sources.list ]] && sources=("$base/sources.list")
 fi
 if ((${#sources[@]})) && [[ -n $host_suite && $host_suite != "$suite" ]]; then
-  sed -i -E "s/\<$host_suite(-[a-z]+)?\>/$suite\1/g" "${sources[0]}"
+  if [[ $suite == sid ]]; then
+    # Unstable has no -updates (or -backports) suite of its own.
+    sed -i -E "s/\<$host_suite-[a-z]+\>//g; s/\<$host_suite\>/$suite/g" "${sources[0]}"
+  else
+    sed -i -E "s/\<$host_suite(-[a-z]+)?\>/$suite\1/g" "${sources[0]}"
+  fi
 fi
+# A mirror's snapshot of unstable may carry a Release file past its Valid-Until date, which
+# apt refuses; that is accepted for unstable only, whose snapshot is taken as it is. A stable
+# release past its date is a stale mirror, and fails.
+aptopts=()
+[[ $suite == sid ]] && aptopts=(--aptopt='Acquire::Check-Valid-Until "false"')
 echo "fresh-root: making a Debian $release ($suite) root in $fresh"
 start=$SECONDS
-mmdebstrap --quiet --variant=apt --include=git,ca-certificates \
-  --aptopt='Acquire::Check-Valid-Until "false"' "$suite" "$fresh" "${sources[@]}"
+mmdebstrap --quiet --variant=apt --include=git,ca-certificates "${aptopts[@]}" \
+  "$suite" "$fresh" "${sources[@]}"
 cp /etc/resolv.conf "$fresh/etc/resolv.conf"
 echo "fresh-root: root made in $((SECONDS - start)) s"
+if [[ $suite == sid ]]; then
+  for release_file in "$fresh"/var/lib/apt/lists/*_InRelease "$fresh"/var/lib/apt/lists/*_Release; do
+    [[ -f $release_file ]] || continue
+    until=$(sed -n 's/^Valid-Until: //p' "$release_file" | head -1)
+    if [[ -n $until ]] && (($(date -d "$until" +%s) < $(date +%s))); then
+      echo "fresh-root: $(basename "$release_file") was valid until $until; accepted for unstable"
+    fi
+  done
+fi
 
 mkdir -p "$fresh/work"
 git clone --quiet "$project" "$fresh/work/$name"

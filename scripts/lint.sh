@@ -28,8 +28,7 @@ if ! cppcheck --enable=warning,style,performance,portability --std=c++20 --inlin
 fi
 
 echo "== clang-tidy"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+"$root/scripts/build.sh" --configure-only lint
 # clang finds the MinGW C headers by the compiler's name, but not GCC's C++ library headers.
 extra=(--extra-arg=-Wno-unknown-warning-option)
 while read -r dir; do

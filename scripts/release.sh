@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the release: dist/jumper-<version>-win64.zip and dist/jumper-<version>-win32.zip,
 # each holding jumper.exe, README.md and LICENSE, and dist/SHA256SUMS beside them. The
-# version is the CMake project version. Only jumper.exe is built, in build/release/win64 and
-# build/release/win32; the same commit gives the same bytes.
+# version is the CMake project version. Only jumper.exe is built, in build/release-win64 and
+# build/release-win32 (the release presets); the same commit gives the same bytes.
 #   scripts/release.sh [--build DIR] [--dist DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/release
+build=""
 dist=$root/dist
 while (($#)); do
   case $1 in
@@ -18,12 +18,10 @@ done
 "$root/scripts/setup.sh" release
 
 zips=()
-for target in win64:x86_64 win32:i686; do
-  name=${target%%:*}
-  dir=$build/$name
-  cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-${target#*:}.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$dir" --target jumper -j "$(nproc)" >/dev/null
+for name in win64 win32; do
+  dir=${build:+$build/$name}
+  "$root/scripts/build.sh" ${dir:+--dir "$dir"} "release-$name" jumper >/dev/null
+  dir=${dir:-$root/build/release-$name}
   version=$(<"$dir/jumper-version.txt")
   mkdir -p "$dist"
   zip=jumper-$version-$name.zip

@@ -4,17 +4,17 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" run
-"$root/scripts/build.sh" >/dev/null
+"$root/scripts/build.sh" win64 jumper >/dev/null
 headless=0
 [[ -z ${DISPLAY:-} ]] && headless=1
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
 
 if ((headless == 0)); then
-  "$JUMPER_WINE" "$root/build/win/jumper.exe"
+  "$JUMPER_WINE" "$root/build/win64/jumper.exe"
   exit 0
 fi
-"$JUMPER_WINE" "$root/build/win/jumper.exe" &
+"$JUMPER_WINE" "$root/build/win64/jumper.exe" &
 program=$!
 sleep 4
 import -window root "$root/build/screenshot.png"

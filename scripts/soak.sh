@@ -21,18 +21,18 @@ rm -f "$out"/*.log
 
 "$root/scripts/setup.sh" soak
 echo "== building"
-"$root/scripts/build.sh" >/dev/null
+"$root/scripts/build.sh" win64 >/dev/null
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
 
-jumper=$root/build/win/jumper.exe
+jumper=$root/build/win64/jumper.exe
 run() {  # test name, then its arguments after jumper.exe; the output goes to build/soak/
   local name=$1 log=$out/$1.log statuses
   shift
   echo "== $name $*"
   # Only failures and headings on the terminal; the whole output in the log.
   set +e
-  "$JUMPER_WINE" "$root/build/win/tests/wine/jump/${name}_test.exe" "$jumper" "$@" 2>&1 |
+  "$JUMPER_WINE" "$root/build/win64/tests/wine/jump/${name}_test.exe" "$jumper" "$@" 2>&1 |
     tee "$log" | grep --line-buffered -E '^(FAIL|-- |jump_)'
   statuses=("${PIPESTATUS[@]}")
   set -e

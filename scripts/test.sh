@@ -56,17 +56,12 @@ step() {  # prints how long the last step took, then the next one's title ("" af
   if [[ -n $1 ]]; then echo "== $1"; fi
 }
 
-host_build() {  # build dir, sanitizers
-  cmake -S "$root" -B "$1" -DCMAKE_BUILD_TYPE=Debug -DJUMPER_SANITIZE="$2" >/dev/null
-  cmake --build "$1" -j "$(nproc)"
-}
-
 step "host unit tests, address and undefined-behaviour sanitizers"
-host_build build/host-asan address,undefined
+"$root/scripts/build.sh" host-asan
 run_ctest build/host-asan
 
 step "host unit tests, thread sanitizer"
-host_build build/host-tsan thread
+"$root/scripts/build.sh" host-tsan
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build/host-tsan
 
 step "lint: cppcheck and clang-tidy over src"
@@ -78,21 +73,19 @@ run_counted fuzz "$root/tests/fuzz/run.sh"
 step "release check: both releases built twice and compared, zips, SHA256SUMS, versions"
 run_counted release "$root/tests/release/run.sh"
 
-step "Windows build and its tests under Wine (the hardening check of jumper.exe among them)"
-"$root/scripts/build.sh"
+step "Windows build and its tests under Wine (the hardening and size check of jumper.exe among them)"
+"$root/scripts/build.sh" win64
 export JUMPER_XVFB=1
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
-run_ctest build/win --timeout 600
+run_ctest build/win64 --timeout 600
 
 if ((JUMPER_WIN32)); then
   step "32-bit Windows build and its tests under Wine, in the same prefix (WoW64)"
 else
   step "32-bit Windows build and its hardening check (no Wine tests: $JUMPER_WIN32_WHY)"
 fi
-cmake -S "$root" -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win32 -j "$(nproc)"
+"$root/scripts/build.sh" win32
 if ((JUMPER_WIN32)); then
   run_ctest build/win32 --timeout 600
 else

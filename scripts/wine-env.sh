@@ -4,7 +4,9 @@
 # what it started (jumper_stop_wine), so a set-up that fails half-way leaves nothing running.
 #   JUMPER_WINEPREFIX  the prefix (default: build/wineprefix)
 #   JUMPER_XVFB=1      always use a virtual X display of our own, even when DISPLAY is set
-# Every Windows program runs through "$JUMPER_WINE" (scripts/machine.sh decides which loader).
+# Every Windows program runs through "$JUMPER_WINE", and the server is "$JUMPER_WINESERVER"
+# (scripts/machine.sh finds them). Once the prefix is there, a tiny 32-bit program tells
+# whether the 32-bit build runs here (JUMPER_WIN32, with the reason in JUMPER_WIN32_WHY).
 
 _jumper_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=machine.sh
@@ -14,8 +16,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
-# What the prefix is set up with; a prefix set up with an older list is set up again.
-_jumper_prefix_settings=2
+# What the prefix is made with: these settings and the Wine that made it. A prefix made with
+# anything else (an older list, another loader, Wine's 32-bit side installed since) is made
+# anew: a 64-bit-only prefix cannot run 32-bit programs once Wine's 32-bit side is there.
+_jumper_prefix_made_with="settings 3; $JUMPER_WINE_ID"
 
 jumper_start_xvfb() {
   local display
@@ -38,8 +42,8 @@ jumper_start_xvfb() {
 }
 
 jumper_stop_wine() {
-  if command -v wineserver >/dev/null; then
-    wineserver -k 2>/dev/null || true  # this prefix's own server only
+  if [[ -n $JUMPER_WINESERVER ]]; then
+    "$JUMPER_WINESERVER" -k 2>/dev/null || true  # this prefix's own server only
   fi
   if [[ -n ${JUMPER_XVFB_PID:-} ]]; then
     kill "$JUMPER_XVFB_PID" 2>/dev/null || true
@@ -58,47 +62,33 @@ jumper_set_fonts() {
 }
 
 _jumper_wine_env() {
-  local command package
-  for command in "$JUMPER_WINE:wine" wineserver:wine Xvfb:xvfb; do
-    package=${command#*:}
-    command=${command%:*}
-    [[ $command == */* ]] && package=wine64
-    if ! command -v "$command" >/dev/null; then
-      echo "wine-env: no $command command: install Debian's $package package" \
-           "(scripts/setup.sh does)" >&2
-      return 1
-    fi
-  done
-  if ((!JUMPER_WIN32)); then
-    echo "wine-env: Windows programs run through Wine's 64-bit loader only: $JUMPER_WIN32_WHY"
+  if [[ -z $JUMPER_WINE || -z $JUMPER_WINESERVER ]]; then
+    echo "wine-env: Wine is not installed: install Debian's wine and wine64 packages" \
+         "(scripts/setup.sh does)" >&2
+    return 1
+  fi
+  if ! command -v Xvfb >/dev/null; then
+    echo "wine-env: no Xvfb command: install Debian's xvfb package (scripts/setup.sh does)" >&2
+    return 1
   fi
   trap jumper_stop_wine EXIT
   if [[ -z ${DISPLAY:-} || ${JUMPER_XVFB:-0} == 1 ]]; then
     jumper_start_xvfb || return 1
   fi
 
-  # The 32-bit build runs in the same prefix, through WoW64: a prefix made before Wine's
-  # 32-bit side was installed has no syswow64 and is made anew where 32-bit programs run.
-  if ((JUMPER_WIN32)) && [[ -f $WINEPREFIX/.jumper-ready &&
-                            ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
-    echo "wine-env: $WINEPREFIX cannot run 32-bit programs; making it anew" >&2
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
+  if [[ -e $WINEPREFIX && $(cat "$WINEPREFIX/.jumper-made-with" 2>/dev/null) != "$_jumper_prefix_made_with" ]]; then
+    echo "wine-env: $WINEPREFIX was made with another Wine set-up than this one" \
+         "($JUMPER_WINE_ID); making it anew"
+    "$JUMPER_WINESERVER" -k 2>/dev/null || true
+    "$JUMPER_WINESERVER" -w 2>/dev/null || true
     rm -rf "$WINEPREFIX"
   fi
-  if [[ ! -f $WINEPREFIX/.jumper-ready ]]; then
+  if [[ ! -e $WINEPREFIX ]]; then
     mkdir -p "$WINEPREFIX"
     "$JUMPER_WINE" wineboot -i >"$WINEPREFIX.log" 2>&1 || true
     if [[ ! -d $WINEPREFIX/drive_c/windows/system32 ]]; then
       cat "$WINEPREFIX.log" >&2
-      echo "wine-env: wineboot could not make $WINEPREFIX (its output is above; is Debian's" \
-           "wine64 package installed? scripts/setup.sh installs it)" >&2
-      rm -rf "$WINEPREFIX"
-      return 1
-    fi
-    if ((JUMPER_WIN32)) && [[ ! -d $WINEPREFIX/drive_c/windows/syswow64 ]]; then
-      echo "wine-env: $WINEPREFIX has no 32-bit side: install Debian's wine32:i386" \
-           "package (scripts/setup.sh does)" >&2
+      echo "wine-env: wineboot could not make $WINEPREFIX (its output is above)" >&2
       rm -rf "$WINEPREFIX"
       return 1
     fi
@@ -108,15 +98,21 @@ _jumper_wine_env() {
       >/dev/null 2>&1
     "$JUMPER_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
       >/dev/null 2>&1
-  fi
-  if [[ $(cat "$WINEPREFIX/.jumper-ready" 2>/dev/null) != "$_jumper_prefix_settings" ]]; then
     if ! jumper_set_fonts; then
       echo "wine-env: could not set the prefix's fonts (are fonts-wine and" \
            "fonts-liberation installed? scripts/setup.sh installs them)" >&2
+      rm -rf "$WINEPREFIX"
       return 1
     fi
-    wineserver -w
-    echo "$_jumper_prefix_settings" >"$WINEPREFIX/.jumper-ready"
+    "$JUMPER_WINESERVER" -w
+    echo "$_jumper_prefix_made_with" >"$WINEPREFIX/.jumper-made-with"
+  fi
+
+  jumper_try_win32
+  if ((JUMPER_WIN32)); then
+    echo "wine-env: Wine runs both builds ($JUMPER_WINE)"
+  else
+    echo "wine-env: Wine runs the 64-bit build only ($JUMPER_WINE): $JUMPER_WIN32_WHY"
   fi
 }
 _jumper_wine_env

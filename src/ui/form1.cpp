@@ -26,9 +26,9 @@ constexpr DWORD kExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 constexpr UINT kWmGetDpiScaledSize = 0x02E4;
 
 struct ControlClass {
-    const wchar_t* name;
-    DWORD style;
-    DWORD ex_style;
+    const wchar_t* name = nullptr;
+    DWORD style = 0;
+    DWORD ex_style = 0;
 };
 
 ControlClass ClassOf(ControlKind kind) {

@@ -22,9 +22,7 @@ while (($#)); do
 done
 ((${#targets[@]})) || targets=(strtoint random_range)
 
-cmake -S "$root/tests/fuzz" -B "$out" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-  >/dev/null
-cmake --build "$out" -j 2 >/dev/null
+"$root/scripts/build.sh" fuzz >/dev/null
 
 passed=0
 failed=0

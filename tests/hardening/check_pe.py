@@ -9,7 +9,11 @@ program's own functions. Prints one line per check and exits non-zero if any fai
 The 64-bit image (PE32+) must also have the high-entropy flag and a base above 4 GiB; the
 32-bit image (PE32) has neither, as a 32-bit address space has no room for them.
 
-    check_pe.py [--machine x64|x86] [--objdump OBJDUMP] [--nm NM] [--unstripped U.exe] jumper.exe
+It also holds the executable to its size limit (--max-bytes), naming the file and its size
+when it is larger.
+
+    check_pe.py [--machine x64|x86] [--objdump OBJDUMP] [--nm NM] [--unstripped U.exe]
+                [--max-bytes N] jumper.exe
     check_pe.py --self-test     checks that the checks catch images that lack each property
 """
 
@@ -342,6 +346,7 @@ def main():
                         help="the build the image must be (default x64)")
     parser.add_argument("--objdump", default="x86_64-w64-mingw32-objdump")
     parser.add_argument("--nm", default="x86_64-w64-mingw32-nm")
+    parser.add_argument("--max-bytes", type=int, help="the largest the executable may be")
     parser.add_argument("--self-test", action="store_true",
                         help="also check that each check fails on a patched copy")
     args = parser.parse_args()
@@ -353,6 +358,12 @@ def main():
         return 1
     print("%s: %d bytes" % (args.exe, len(image.data)))
     failed = report(check_image(image, args.machine))
+    if args.max_bytes is not None:
+        size = len(image.data)
+        failed += report([("at most %d bytes" % args.max_bytes, size <= args.max_bytes,
+                           "%s is %d bytes%s" % (args.exe, size, ", %d over the limit"
+                                                 % (size - args.max_bytes)
+                                                 if size > args.max_bytes else ""))])
     failed += report(check_stack_protection(args.unstripped or args.exe, args.objdump, args.nm))
     if args.self_test:
         failed += self_test(args.exe, args.machine)

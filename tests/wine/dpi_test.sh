@@ -4,16 +4,18 @@
 # on it when the desktop process started at the same setting: so the prefix's wine server,
 # and with it the desktop, is ended and started afresh for each DPI. The prefix is the
 # project's own (scripts/wine-env.sh); the setting goes back to 96 dpi at the end.
-# Usage: dpi_test.sh <wine> <dpi_test.exe> <jumper.exe> <window_probe.dll>
+# Usage: dpi_test.sh <dpi_test.exe> <jumper.exe> <window_probe.dll>, with the Wine and its
+# server that scripts/machine.sh chose (JUMPER_WINE, JUMPER_WINESERVER).
 set -uo pipefail
-wine=$1 test=$2 jumper=$3 probe=$4
+test=$1 jumper=$2 probe=$3
+wine=${JUMPER_WINE:-wine} wineserver=${JUMPER_WINESERVER:-wineserver}
 
 set_dpi() {
-  wineserver -k 2>/dev/null
-  wineserver -w
+  "$wineserver" -k 2>/dev/null
+  "$wineserver" -w
   "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
-  wineserver -k 2>/dev/null  # the registry is written out as the server ends
-  wineserver -w
+  "$wineserver" -k 2>/dev/null  # the registry is written out as the server ends
+  "$wineserver" -w
 }
 trap 'set_dpi 96' EXIT
 
