@@ -27,7 +27,7 @@ if [[ -n $dir ]]; then binary_dir=(-B "$dir"); else dir=$root/build/$preset; fi
 cache=$dir/CMakeCache.txt
 if [[ -f $cache ]] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$cache"; then
   echo "build: $dir was configured for $(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$cache");" \
-       "configuring it anew for $root ($preset)"
+       "configuring it anew for $root ($preset)" >&2
   rm -rf "$dir"
 fi
 cmake --preset "$preset" "${binary_dir[@]}" >/dev/null
