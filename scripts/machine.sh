@@ -70,9 +70,9 @@ jumper_decide_machine() {
     JUMPER_WINESERVER=$(_jumper_wine_files wineserver | head -1)
     JUMPER_WINESERVER=${JUMPER_WINESERVER#*: }
   fi
-  JUMPER_WINE_ID="loader ${WINELOADER:-$JUMPER_WINE}; $(dpkg-query -W \
+  JUMPER_WINE_ID="loader ${WINELOADER:-$JUMPER_WINE}; $({ dpkg-query -W \
     -f '${db:Status-Abbrev} ${Package}:${Architecture}=${Version}\n' 'wine*' 'libwine*' \
-    2>/dev/null | awk '$1 == "ii" { print $2 }' | sort | paste -sd ' ')"
+    2>/dev/null || true; } | awk '$1 == "ii" { print $2 }' | sort | paste -sd ' ')"
   JUMPER_WIN32=0
   JUMPER_WIN32_WHY="not tried yet"
   export JUMPER_RUNS_32BIT JUMPER_NEEDS_WINE32 JUMPER_WINE JUMPER_WINESERVER JUMPER_WINE_ID \
