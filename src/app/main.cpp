@@ -3,20 +3,20 @@
 
 #include <commctrl.h>
 
-#include <chrono>
 #include <memory>
 
 #include "jumper/placement_gate.h"
 #include "jumper/random.h"
-#include "platform/exception.h"
 #include "platform/win32.h"
 #include "ui/form1.h"
 
 namespace {
 
-// A worker that is placing its target when the window closes gets this long to finish, so
-// the target is not left hidden; only a target that does not answer takes that long.
-constexpr std::chrono::milliseconds kPlacementGrace{1000};
+// Before any other start-up code, the stack protector's among them, whose set-up asks the
+// system's cryptographic provider for random bytes and so loads the provider's DLL by name:
+// that and every later load by name (common controls, themes) come from System32, never from
+// the program's folder or the current one. Priority 101 is the earliest a program may take.
+[[gnu::constructor(101)]] void RestrictDllSearchFirst() { platform::RestrictDllSearch(); }
 
 int RunMessageLoop(HWND main_window) {
     MSG message{};
@@ -31,31 +31,35 @@ int RunMessageLoop(HWND main_window) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
-    // Later loads (common controls, themes) come from System32, never the current folder.
-    platform::RestrictDllSearch();
-
-    platform::Win32SeedClock clock;
-    jumper::Randomize(clock);
-
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&controls);
-
     // One desktop and one gate for the whole program; the workers hold them too.
-    const auto desktop = std::make_shared<platform::Win32Desktop>();
-    const auto gate = std::make_shared<jumper::PlacementGate>();
-    int exit_code = 0;
+    std::shared_ptr<jumper::PlacementGate> gate;
+    int exit_code = 1;
     try {
-        const auto form = ui::TForm1::Create(instance, desktop, gate);
+        platform::Win32SeedClock clock;
+        jumper::Randomize(clock);
+
+        const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&controls);
+
+        gate = std::make_shared<jumper::PlacementGate>();
+        const auto form =
+            ui::TForm1::Create(instance, std::make_shared<platform::Win32Desktop>(), gate);
         ::ShowWindow(form->Handle(), show_command);
         exit_code = RunMessageLoop(form->Handle());
-    } catch (const platform::Exception& error) {
-        ui::ShowErrorBox(nullptr, error.Message());
+    } catch (...) {
+        ui::ShowCurrentError(nullptr);  // as every unexpected error is, and the exit code says so
         exit_code = 1;
     }
 
-    // The process ends at once, whatever a worker is doing, and never leaves its target
-    // hidden.
-    gate->EndPlacements(*desktop, kPlacementGrace);
+    // The process ends at once, whatever a worker is doing, and never between the two calls
+    // of a placement, which would leave its target hidden.
+    if (gate) {
+        try {
+            gate->Close();
+        } catch (...) {
+            // The lock could not be taken (the system refused it): no worker holds it then.
+        }
+    }
     // Ended here, with no exit-time code at all: nothing is left to flush, and a worker may
     // be killed in the middle of a throw (the refused placement, the failed refresh) holding
     // the heap's or the unwinder's lock, on which the runtime's and the DLLs' detach code,

@@ -78,6 +78,7 @@ bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context) noexc
             WinEntry& entry = *win_list[static_cast<std::size_t>(win_ptr)];
             entry.wincaption.assign(title, length);
             entry.winhandle = std::to_string(window);
+            entry.winowner = desktop.GetWindowOwner(window);
             ++win_ptr;
         }
         return win_ptr < kCapacity;  // a full catalogue ends the enumeration

@@ -17,6 +17,7 @@ class WinEntry {
 public:
     std::string wincaption;  // the title, 8-bit text in the ANSI code page
     std::string winhandle;   // the handle as unsigned decimal text
+    platform::WindowOwner winowner;  // who made the window, as the refresh found it
 };
 
 // The catalogue has room for 5121 entries; windows past the 5121st are not listed.

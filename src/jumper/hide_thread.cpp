@@ -59,28 +59,35 @@ void THideThread::CheckAnswer() {
     host_.ShowRunState(*this, runningthread);
 }
 
+void THideThread::SetTarget(platform::WindowHandle window, platform::WindowOwner owner) {
+    activeowner = std::uint64_t{owner.thread} << 32 | owner.process;
+    activewindow = window;
+}
+
 void THideThread::Place(int show_command) {
     const platform::WindowHandle target = activewindow;
     if (target == 0) return;
+    const std::uint64_t owner = activeowner;
 
     // Once the process has begun to end, no placement starts; one under way finishes first.
-    const PlacementGate::Pass pass(*gate_, *this, target, desktop_->GetTickCount64());
+    const PlacementGate::Pass pass(*gate_);
     if (!pass) throw platform::Exception(L"The program is closing");
 
-    // A hung target would block the plain calls for as long as it hangs. Decided once, so
-    // that both calls reach the target the same way: a hide posted to its queue and a show
-    // sent past it would land in the wrong order and leave the window hidden.
-    const bool hung = desktop_->IsHungAppWindow(target);
-    if (hung) {
-        desktop_->ShowWindowAsync(target, show_command);
-    } else {
-        desktop_->ShowWindow(target, show_command);
+    // A handle that no longer names the chosen window, closed and perhaps made again for
+    // someone else's, is left alone.
+    if (desktop_->GetWindowOwner(target) !=
+        platform::WindowOwner{static_cast<std::uint32_t>(owner >> 32),
+                              static_cast<std::uint32_t>(owner)}) {
+        return;
     }
+    // Both calls queued to the target's thread, in order: whatever it does, it works through
+    // the hide before the show, and the worker never waits for it.
+    desktop_->ShowWindowAsync(target, show_command);
     const std::int32_t y = Random(desktop_->GetSystemMetrics(platform::kSmCyScreen));
     const std::int32_t x = Random(desktop_->GetSystemMetrics(platform::kSmCxScreen));
-    const unsigned flags = platform::kSwpShowWindow | (hung ? platform::kSwpAsyncWindowPos : 0u);
     desktop_->SetWindowPos(target, platform::kHwndTop, x, y, static_cast<std::int32_t>(wdth.load()),
-                           static_cast<std::int32_t>(hght.load()), flags);
+                           static_cast<std::int32_t>(hght.load()),
+                           platform::kSwpShowWindow | platform::kSwpAsyncWindowPos);
 }
 
 void THideThread::Pause() { desktop_->Sleep(static_cast<std::uint32_t>(Random(5000))); }

@@ -46,6 +46,11 @@ public:
 
     // Shared with the user-interface thread, which sets them at any time.
     std::atomic<std::uint32_t> activewindow{0};
+    // Who owned activewindow when it was chosen (WindowOwner's thread in the high half):
+    // only a window of that owner is moved. Set before activewindow; a placement that reads
+    // one of a new pair with one of the old finds no such window and does nothing.
+    std::atomic<std::uint64_t> activeowner{0};
+    void SetTarget(platform::WindowHandle window, platform::WindowOwner owner);
     std::atomic<std::uint32_t> wdth{0};
     std::atomic<std::uint32_t> hght{0};
     std::atomic<bool> runningthread{false};

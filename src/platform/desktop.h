@@ -11,12 +11,20 @@ namespace platform {
 // 64-bit Windows keeps window handles in 32 bits and widens them by sign extension.
 using WindowHandle = std::uint32_t;
 
+// Who made a window: its thread and process. A handle is an index with a 16-bit reuse count,
+// so a program that keeps making windows can bring a closed window's value back for another
+// window; the owner tells the two apart. Both zero for a handle that names no window.
+struct WindowOwner {
+    std::uint32_t thread = 0;
+    std::uint32_t process = 0;
+    friend bool operator==(const WindowOwner&, const WindowOwner&) = default;
+};
+
 // Called from inside the window system, which no error may cross.
 using EnumWindowsCallback = bool (*)(WindowHandle window, std::intptr_t context) noexcept;
 
 inline constexpr int kSwHide = 0;                     // SW_HIDE
 inline constexpr int kSwShowNormal = 1;               // SW_SHOWNORMAL
-inline constexpr int kSwShowNa = 8;                   // SW_SHOWNA
 inline constexpr WindowHandle kHwndTop = 0;           // HWND_TOP
 inline constexpr unsigned kSwpShowWindow = 0x0040;    // SWP_SHOWWINDOW
 inline constexpr unsigned kSwpAsyncWindowPos = 0x4000;  // SWP_ASYNCWINDOWPOS
@@ -24,9 +32,6 @@ inline constexpr int kSmCxScreen = 0;                 // SM_CXSCREEN
 inline constexpr int kSmCyScreen = 1;                 // SM_CYSCREEN
 inline constexpr unsigned kCpUtf8 = 65001;            // CP_UTF8
 inline constexpr unsigned kDwmwaCloaked = 14;         // DWMWA_CLOAKED
-
-// How long a target may take to answer before IsHungAppWindow finds it hung.
-inline constexpr std::uint32_t kAnswerTimeoutMs = 500;
 
 class Desktop {
 public:
@@ -44,19 +49,17 @@ public:
     // asked (no window manager, or an attribute the system does not have).
     virtual std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute,
                                                void* value, unsigned size) = 0;
+    // GetWindowThreadProcessId: both zero when the handle names no window.
+    virtual WindowOwner GetWindowOwner(WindowHandle window) = 0;
 
-    // Jump worker.
-    // Whether the window's thread is not answering within kAnswerTimeoutMs, so that the plain
-    // placement calls would block: the asynchronous forms are used for it instead.
-    virtual bool IsHungAppWindow(WindowHandle window) = 0;
-    virtual void ShowWindow(WindowHandle window, int command) = 0;
+    // Jump worker. The placement calls are the asynchronous ones (ShowWindowAsync, and
+    // SetWindowPos with SWP_ASYNCWINDOWPOS): each is queued to the target's own thread, in
+    // order, and none waits for a target that does not answer.
     virtual void ShowWindowAsync(WindowHandle window, int command) = 0;
     virtual void SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y,
                               int width, int height, unsigned flags) = 0;
     virtual int GetSystemMetrics(int index) = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
-    // Milliseconds since the system started: how long a placement has lasted.
-    virtual std::uint64_t GetTickCount64() = 0;
 
 protected:
     Desktop() = default;

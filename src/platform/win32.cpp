@@ -70,7 +70,7 @@ void RestrictDllSearch() {
     // Windows 7 has SetDefaultDllDirectories only with its 2011 loader update (KB2533623).
     // Without it, taking the current folder out of the search is what can be done.
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    static const auto set_default_dll_directories =
+    const auto set_default_dll_directories =
         SystemFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (!set_default_dll_directories ||
         !set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
@@ -122,7 +122,7 @@ int SystemMetricForDpi(int index, UINT dpi) {
     return get_metric_for_dpi ? get_metric_for_dpi(index, dpi) : ::GetSystemMetrics(index);
 }
 
-static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL && kSwShowNa == SW_SHOWNA);
+static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL);
 static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpAsyncWindowPos == SWP_ASYNCWINDOWPOS);
 static_assert(kSmCxScreen == SM_CXSCREEN && kSmCyScreen == SM_CYSCREEN);
 static_assert(kCpUtf8 == CP_UTF8);
@@ -166,21 +166,10 @@ std::int32_t Win32Desktop::DwmGetWindowAttribute(WindowHandle window, unsigned a
     return dwm.get_window_attribute(HwndOf(window), attribute, value, size);
 }
 
-bool Win32Desktop::IsHungAppWindow(WindowHandle window) {
-    const HWND hwnd = HwndOf(window);
-    if (::IsHungAppWindow(hwnd)) return true;
-    // The window system calls a window hung only after five seconds without a message; a
-    // target that has just stopped answering would block the placement calls until then.
-    DWORD_PTR result = 0;
-    if (::SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT,
-                              kAnswerTimeoutMs, &result)) {
-        return false;
-    }
-    return ::GetLastError() == ERROR_TIMEOUT;
-}
-
-void Win32Desktop::ShowWindow(WindowHandle window, int command) {
-    ::ShowWindow(HwndOf(window), command);
+WindowOwner Win32Desktop::GetWindowOwner(WindowHandle window) {
+    DWORD process = 0;
+    const DWORD thread = ::GetWindowThreadProcessId(HwndOf(window), &process);
+    return thread ? WindowOwner{thread, process} : WindowOwner{};
 }
 
 void Win32Desktop::ShowWindowAsync(WindowHandle window, int command) {
@@ -195,8 +184,6 @@ void Win32Desktop::SetWindowPos(WindowHandle window, WindowHandle insert_after, 
 int Win32Desktop::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 void Win32Desktop::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
-
-std::uint64_t Win32Desktop::GetTickCount64() { return ::GetTickCount64(); }
 
 bool Win32SeedClock::QueryPerformanceCounter(std::int64_t* count) {
     LARGE_INTEGER counter{};

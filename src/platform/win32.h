@@ -45,14 +45,12 @@ public:
     unsigned GetACP() override;
     std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
                                        unsigned size) override;
-    bool IsHungAppWindow(WindowHandle window) override;
-    void ShowWindow(WindowHandle window, int command) override;
+    WindowOwner GetWindowOwner(WindowHandle window) override;
     void ShowWindowAsync(WindowHandle window, int command) override;
     void SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y, int width,
                       int height, unsigned flags) override;
     int GetSystemMetrics(int index) override;
     void Sleep(std::uint32_t milliseconds) override;
-    std::uint64_t GetTickCount64() override;
 };
 
 class Win32SeedClock final : public SeedClock {

@@ -100,8 +100,24 @@ platform::unique_hicon LoadProgramIcon(HINSTANCE instance, int size_metric, UINT
 template <typename Handler>
 LRESULT Guarded(HWND owner, Handler&& handler) noexcept {
     try {
+        return handler();
+    } catch (...) {
+        ShowCurrentError(owner);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void ShowErrorBox(HWND owner, std::wstring_view message) {
+    ::MessageBoxW(owner, ErrorBoxText(message).c_str(), ApplicationTitle(ExecutablePath()).c_str(),
+                  MB_OK | MB_ICONERROR);
+}
+
+void ShowCurrentError(HWND owner) noexcept {
+    try {
         try {
-            return handler();
+            throw;
         } catch (const platform::Exception& error) {
             ShowErrorBox(owner, error.Message());
         } catch (const std::bad_alloc&) {
@@ -112,14 +128,6 @@ LRESULT Guarded(HWND owner, Handler&& handler) noexcept {
     } catch (...) {
         // Not even the error box could be shown.
     }
-    return 0;
-}
-
-}  // namespace
-
-void ShowErrorBox(HWND owner, std::wstring_view message) {
-    ::MessageBoxW(owner, ErrorBoxText(message).c_str(), ApplicationTitle(ExecutablePath()).c_str(),
-                  MB_OK | MB_ICONERROR);
 }
 
 void ComboBoxItems::BeginUpdate() { ::SendMessageW(combo_, WM_SETREDRAW, FALSE, 0); }
@@ -181,6 +189,8 @@ std::unique_ptr<TForm1> TForm1::Create(HINSTANCE instance,
     // and centred once it knows it.
     if (!::CreateWindowExW(kExStyle, kClassName, kFormCaption, kStyle, 0, 0, 0, 0, nullptr,
                            nullptr, instance, form.get())) {
+        // A window whose creation failed half-way is gone: the reason is what the user reads.
+        if (form->creation_error_) std::rethrow_exception(form->creation_error_);
         throw platform::Exception(L"Unable to create the main window");
     }
     const SIZE frame = form->FrameSize(form->dpi_);
@@ -220,11 +230,17 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     switch (message) {
     case WM_CREATE:
-        ui_thread_ = std::make_shared<platform::WindowUiThread>(hwnd_);
-        jump_control_.emplace(*this, desktop_, ui_thread_, gate_);
-        dpi_ = platform::DpiOf(hwnd_);
-        CreateControls();
-        FormCreate();
+        // A window without every control, or without the catalogue, is not made at all.
+        try {
+            ui_thread_ = std::make_shared<platform::WindowUiThread>(hwnd_);
+            jump_control_.emplace(*this, desktop_, ui_thread_, gate_);
+            dpi_ = platform::DpiOf(hwnd_);
+            CreateControls();
+            FormCreate();
+        } catch (...) {
+            creation_error_ = std::current_exception();
+            return -1;
+        }
         return 0;
     case kWmGetDpiScaledSize:
         // The size the window takes at the new DPI, so that the rectangle it is offered
@@ -248,7 +264,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         }
         return 0;
     case WM_DESTROY:
-        ::PostQuitMessage(0);
+        // Not when creation failed: a quit message waiting in the queue would close the error
+        // box that says why at once.
+        if (!creation_error_) ::PostQuitMessage(0);
         return 0;
     default:
         return ::DefWindowProcW(hwnd_, message, wparam, lparam);

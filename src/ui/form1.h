@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <array>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,9 @@ namespace ui {
 
 // Shows an error the way every handler's error is shown: a modal box with the message.
 void ShowErrorBox(HWND owner, std::wstring_view message);
+// Shows the error being handled, inside a catch block: the program's own with its message,
+// any other as "Out of memory" or "Unexpected error".
+void ShowCurrentError(HWND owner) noexcept;
 
 // The drop-down list as the catalogue fills it.
 class ComboBoxItems final : public catalogue::ItemList {
@@ -38,6 +42,7 @@ private:
 class TForm1 final : public JumpPanel {
 public:
     // Creates the window, hidden, with its controls; FormCreate has run when it returns.
+    // Raises the error that kept the window or one of its parts from being made.
     static std::unique_ptr<TForm1> Create(HINSTANCE instance,
                                           std::shared_ptr<platform::Desktop> desktop,
                                           std::shared_ptr<jumper::PlacementGate> gate);
@@ -94,6 +99,7 @@ private:
     std::shared_ptr<jumper::PlacementGate> gate_;
     std::shared_ptr<platform::WindowUiThread> ui_thread_;
     std::optional<TJumpControl> jump_control_;
+    std::exception_ptr creation_error_;  // why WM_CREATE failed
 };
 
 // The single main window, for the life of the message loop.

@@ -21,16 +21,9 @@ TJumpControl::TJumpControl(JumpPanel& panel, std::shared_ptr<platform::Desktop> 
 
 void TJumpControl::Button2Click() {
     if (panel_.ButtonCaption() == kCaptionStop) {
-        if (!HT) return;
-        HT->runningthread = false;
-        // A worker held up in a placement by a target that stopped answering cannot refresh
-        // the caption until the target answers: the button does not wait for it, so that a
-        // new start is possible. The worker ends as soon as its target lets it go. Any other
-        // worker's next refresh comes soon and sets the caption; until then a second press
-        // only repeats the stop, and no second worker moves the window.
-        if (gate_->HeldUp(*HT, desktop_->GetTickCount64())) {
-            panel_.SetButtonCaption(kCaptionRandom);
-        }
+        // The worker's next refresh, at most a pause away, turns the caption back; until
+        // then a press (a double-click's second click among them) only repeats the stop.
+        if (HT) HT->runningthread = false;
         return;
     }
 
@@ -38,8 +31,8 @@ void TJumpControl::Button2Click() {
     if (index < 0 || index >= catalogue::win_ptr) {
         throw platform::Exception(L"Choose a window from the list first.");
     }
-    const std::string& handle_text =
-        catalogue::win_list[static_cast<std::size_t>(index)]->winhandle;
+    const catalogue::WinEntry& entry = *catalogue::win_list[static_cast<std::size_t>(index)];
+    const std::string& handle_text = entry.winhandle;
     const std::uint32_t target =
         jumper::StrToHandle(std::wstring(handle_text.begin(), handle_text.end()));
 
@@ -55,7 +48,7 @@ void TJumpControl::Button2Click() {
     if (!worker || !worker->runningthread) {
         worker = std::make_shared<jumper::THideThread>(desktop_, ui_thread_, *this, gate_);
     }
-    worker->activewindow = activewindow;
+    worker->SetTarget(activewindow, entry.winowner);
     worker->wdth = static_cast<std::uint32_t>(jumper::RandomRange(min_width, max_width));
     worker->hght = static_cast<std::uint32_t>(jumper::RandomRange(min_height, max_height));
     worker->Resume();  // a worker that cannot start does not replace the current one

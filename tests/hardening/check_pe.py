@@ -45,30 +45,67 @@ SYSTEM_DLLS = {
 }
 API_SET = re.compile(r"^(api|ext)-ms-win-[a-z0-9-]+\.dll$")
 
-# What the program may import from kernel32: functions that Windows 7 SP1 has without later
-# updates (SetDefaultDllDirectories, for one, came with a 2011 loader update, and an import
-# of it keeps the program from starting without that update; it is looked up instead).
-WINDOWS7_KERNEL32 = {
-    "__C_specific_handler", "AddVectoredExceptionHandler", "CloseHandle", "CreateEventA",
-    "CreateSemaphoreA", "CreateThread", "DeleteCriticalSection", "DuplicateHandle",
-    "EnterCriticalSection", "ExitProcess", "FileTimeToSystemTime", "FormatMessageA",
-    "FormatMessageW", "FreeLibrary", "GetACP", "GetCurrentProcess", "GetCurrentProcessId",
-    "GetCurrentThread",
-    "GetCurrentThreadId", "GetHandleInformation", "GetLastError", "GetModuleFileNameW",
-    "GetModuleHandleA", "GetModuleHandleW", "GetProcAddress", "GetProcessAffinityMask",
-    "GetProcessTimes", "GetStartupInfoW", "GetSystemTimeAdjustment", "GetSystemTimeAsFileTime",
-    "GetThreadContext", "GetThreadPriority", "GetThreadTimes", "GetTickCount",
-    "GetTickCount64", "InitializeCriticalSection", "IsDBCSLeadByteEx", "IsDebuggerPresent",
-    "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExW", "LoadLibraryW", "LocalFree",
-    "MulDiv", "MultiByteToWideChar", "OpenProcess", "OutputDebugStringA", "QueryPerformanceCounter",
-    "QueryPerformanceFrequency", "RaiseException", "ReleaseSemaphore",
-    "RemoveVectoredExceptionHandler", "ResetEvent", "ResumeThread", "RtlCaptureContext",
-    "RtlLookupFunctionEntry", "RtlUnwindEx", "RtlVirtualUnwind", "SetDllDirectoryW",
-    "SetEvent", "SetLastError", "SetProcessAffinityMask", "SetSystemTime", "SetThreadContext",
-    "SetThreadPriority", "SetUnhandledExceptionFilter", "Sleep", "SuspendThread",
-    "TerminateProcess", "TlsAlloc",
-    "TlsGetValue", "TlsSetValue", "TryEnterCriticalSection", "VirtualProtect", "VirtualQuery",
-    "WaitForMultipleObjects", "WaitForSingleObject",
+# What the program may import, DLL by DLL: functions that Windows 7 SP1 has without later
+# updates, each checked against that system's exports when it was added here. An import that
+# is not here fails the check until it is checked and added: a function a later Windows added
+# keeps the program from starting on Windows 7. (SetDefaultDllDirectories, for one, came with
+# a 2011 loader update, and the DPI functions with Windows 10: they are looked up instead.)
+# The C++ library and the MinGW runtime bring most of kernel32's and msvcrt's.
+WINDOWS7 = {
+    "kernel32.dll": {
+        "__C_specific_handler", "AddVectoredExceptionHandler", "CloseHandle", "CreateEventA",
+        "CreateSemaphoreA", "CreateThread", "DeleteCriticalSection", "DuplicateHandle",
+        "EnterCriticalSection", "ExitProcess", "FileTimeToSystemTime", "FormatMessageA",
+        "FormatMessageW", "FreeLibrary", "GetACP", "GetCPInfo", "GetCurrentProcess",
+        "GetCurrentProcessId", "GetCurrentThread", "GetCurrentThreadId", "GetHandleInformation",
+        "GetLastError", "GetModuleFileNameW", "GetModuleHandleA", "GetModuleHandleW",
+        "GetProcAddress", "GetProcessAffinityMask", "GetProcessTimes", "GetStartupInfoW",
+        "GetSystemTimeAdjustment", "GetSystemTimeAsFileTime", "GetThreadContext",
+        "GetThreadPriority", "GetThreadTimes", "GetTickCount", "GetTickCount64",
+        "InitializeCriticalSection", "IsDBCSLeadByteEx", "IsDebuggerPresent",
+        "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExW", "LoadLibraryW", "LocalFree",
+        "MulDiv", "MultiByteToWideChar", "OpenProcess", "OutputDebugStringA",
+        "QueryPerformanceCounter", "QueryPerformanceFrequency", "RaiseException",
+        "ReleaseSemaphore", "RemoveVectoredExceptionHandler", "ResetEvent", "ResumeThread",
+        "RtlCaptureContext", "RtlLookupFunctionEntry", "RtlUnwindEx", "RtlVirtualUnwind",
+        "SetDllDirectoryW", "SetEvent", "SetLastError", "SetProcessAffinityMask",
+        "SetSystemTime", "SetThreadContext", "SetThreadPriority", "SetUnhandledExceptionFilter",
+        "Sleep", "SuspendThread", "TerminateProcess", "TlsAlloc", "TlsGetValue", "TlsSetValue",
+        "TryEnterCriticalSection", "VirtualProtect", "VirtualQuery", "WaitForMultipleObjects",
+        "WaitForSingleObject",
+    },
+    "user32.dll": {
+        "AdjustWindowRectEx", "CreateWindowExW", "DefWindowProcW", "DestroyIcon",
+        "DestroyWindow", "DispatchMessageW", "EnumWindows", "GetComboBoxInfo", "GetDC",
+        "GetDlgItem", "GetFocus", "GetMessageW", "GetSystemMetrics", "GetWindowLongPtrW",
+        "GetWindowLongW", "GetWindowRect", "GetWindowTextA", "GetWindowTextLengthW",
+        "GetWindowTextW", "GetWindowThreadProcessId", "IsChild", "IsDialogMessageW", "IsWindow",
+        "IsWindowVisible", "LoadCursorW", "LoadImageW", "MessageBoxW", "PostQuitMessage",
+        "RedrawWindow", "RegisterClassExW", "RegisterWindowMessageW", "ReleaseDC",
+        "SendMessageW", "SetFocus", "SetWindowLongPtrW", "SetWindowLongW", "SetWindowPos",
+        "SetWindowTextW", "ShowWindow", "ShowWindowAsync", "TranslateMessage",
+    },
+    "gdi32.dll": {
+        "CreateFontW", "DeleteObject", "GetDeviceCaps", "GetTextExtentPoint32W", "SelectObject",
+    },
+    # Version 6, which the manifest asks for, exports the subclass functions by name.
+    "comctl32.dll": {
+        "DefSubclassProc", "InitCommonControlsEx", "RemoveWindowSubclass", "SetWindowSubclass",
+    },
+    # The stack protector's start-up code asks for its random guard value.
+    "advapi32.dll": {"CryptAcquireContextA", "CryptGenRandom", "CryptReleaseContext"},
+    "msvcrt.dll": {
+        "___lc_codepage_func", "___mb_cur_max_func", "__iob_func", "__lc_codepage",
+        "__p___mb_cur_max", "__p___winitenv", "__p__commode", "__p__fmode", "__p__iob",
+        "__p__wcmdln", "__set_app_type", "__setusermatherr", "__wgetmainargs", "__winitenv",
+        "_amsg_exit", "_assert", "_beginthreadex", "_cexit", "_close", "_commode",
+        "_endthreadex", "_errno", "_exit", "_fileno", "_fmode", "_initterm", "_iob", "_onexit",
+        "_open", "_read", "_setjmp", "_setjmp3", "_setmode", "_strdup", "_ultoa", "_vscprintf",
+        "_vsnprintf", "_wcmdln", "_write", "abort", "atexit", "calloc", "exit", "fflush",
+        "fprintf", "free", "fwrite", "getenv", "longjmp", "malloc", "memchr", "memcmp", "memcpy",
+        "memmove", "memset", "printf", "realloc", "setvbuf", "signal", "strchr", "strcmp",
+        "strerror", "strlen", "strncmp", "strtoul", "towlower", "vfprintf", "wcslen",
+    },
 }
 
 # Stack protection is asked of every function with a local character buffer; this one reads
@@ -196,12 +233,13 @@ def check_image(image, machine="x64"):
                if name.lower() not in SYSTEM_DLLS and not API_SET.match(name.lower())]
     check("imports system DLLs only", dlls and not foreign,
           ("not system: " + ", ".join(foreign)) if foreign else ", ".join(dlls) or "no imports")
-    kernel32 = [function for dll, functions in image.imports() if dll.lower() == "kernel32.dll"
+    imported = [(dll.lower(), function) for dll, functions in image.imports()
                 for function in functions]
-    newer = [function for function in kernel32 if function not in WINDOWS7_KERNEL32]
-    check("kernel32 imports only what Windows 7 SP1 has", kernel32 and not newer,
-          ("not in Windows 7 SP1: " + ", ".join(newer)) if newer
-          else "%d functions" % len(kernel32))
+    newer = ["%s!%s" % (dll, function) for dll, function in imported
+             if function not in WINDOWS7.get(dll, ())]
+    check("imports only what Windows 7 SP1 has", imported and not newer,
+          ("not known to be in Windows 7 SP1: " + ", ".join(newer)) if newer
+          else "%d functions from %d DLLs" % (len(imported), len({dll for dll, _ in imported})))
     return results
 
 
@@ -298,18 +336,22 @@ def self_test(path, machine):
         new = "libstdc++-6.dll"[:len(old)].ljust(len(old), "x")
         buffer[at:at + len(old)] = new.encode("ascii")
 
-    def newer_kernel32_import(buffer, pe):
-        kernel32 = [functions for dll, functions in image.imports()
-                    if dll.lower() == "kernel32.dll"][0]
-        name = bytes(kernel32[0], "ascii")
-        at = image.data.index(b"\0" + name + b"\0") + 1
-        # The same length, so nothing else moves: no Windows 7 function has this name.
-        buffer[at:at + len(name)] = b"X" * len(name)
+    def newer_import(dll_name):
+        def edit(buffer, pe):
+            functions = [functions for dll, functions in image.imports()
+                         if dll.lower() == dll_name][0]
+            name = bytes(functions[0], "ascii")
+            at = image.data.index(b"\0" + name + b"\0") + 1
+            # The same length, so nothing else moves: no Windows 7 function has this name.
+            buffer[at:at + len(name)] = b"X" * len(name)
+        return edit
 
     cases = [
         ("other machine type", other_machine, "machine " + machine),
-        ("newer kernel32 import", newer_kernel32_import,
-         "kernel32 imports only what Windows 7 SP1 has"),
+        ("newer kernel32 import", newer_import("kernel32.dll"),
+         "imports only what Windows 7 SP1 has"),
+        ("newer user32 import", newer_import("user32.dll"), "imports only what Windows 7 SP1 has"),
+        ("newer msvcrt import", newer_import("msvcrt.dll"), "imports only what Windows 7 SP1 has"),
         ("DYNAMIC_BASE cleared", clear_dll(IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE),
          "DllCharacteristics has DYNAMIC_BASE"),
         ("NX_COMPAT cleared", clear_dll(IMAGE_DLLCHARACTERISTICS_NX_COMPAT),

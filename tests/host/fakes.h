@@ -75,9 +75,6 @@ inline const char* Name(SizeField field) {
 inline std::string ShowEvent(WindowHandle window, int command) {
     return "show " + std::to_string(window) + " " + std::to_string(command);
 }
-inline std::string ShowAsyncEvent(WindowHandle window, int command) {
-    return "show-async " + std::to_string(window) + " " + std::to_string(command);
-}
 inline std::string PosEvent(WindowHandle window, WindowHandle after, int x, int y, int width,
                             int height, unsigned flags) {
     char hex[16];
@@ -132,9 +129,9 @@ struct Placement {
     unsigned flags;
 };
 
-// A desktop of windows in z-order, top first. The placement calls are recorded; the pauses
-// return at once unless the test holds them; Freeze stops every worker-side call at its start;
-// the clock stands still until the test moves it.
+// A desktop of windows in z-order, top first, each made by an owner of its own unless the
+// test says otherwise. The placement calls are recorded; the pauses return at once unless the
+// test holds them; Freeze stops every worker-side call at its start.
 class SimDesktop final : public platform::Desktop {
 public:
     explicit SimDesktop(std::shared_ptr<World> world = std::make_shared<World>())
@@ -144,8 +141,16 @@ public:
 
     void AddWindow(WindowHandle handle, std::string title, bool visible = true) {
         const std::lock_guard lock(world_->mutex);
-        windows_.push_back({handle, std::move(title), visible, false});
+        windows_.push_back({handle, std::move(title), visible, OwnerOf(handle)});
     }
+    // The window is closed and its handle made again for another program's window.
+    void ReuseHandle(WindowHandle handle, platform::WindowOwner owner) {
+        const std::lock_guard lock(world_->mutex);
+        for (auto& window : windows_) {
+            if (window.handle == handle) window.owner = owner;
+        }
+    }
+    static platform::WindowOwner OwnerOf(WindowHandle handle) { return {handle + 1, 4000}; }
     void SetCodePage(unsigned code_page) {
         const std::lock_guard lock(world_->mutex);
         code_page_ = code_page;
@@ -167,40 +172,10 @@ public:
         const std::lock_guard lock(world_->mutex);
         failing_attributes_ = handle;
     }
-    void SetHung(WindowHandle handle, bool hung) {
-        const std::lock_guard lock(world_->mutex);
-        for (auto& window : windows_) {
-            if (window.handle == handle) window.hung = hung;
-        }
-    }
-
     // Reading the window's title fails with an error that is not the program's own.
     void FailTitleOf(WindowHandle handle) {
         const std::lock_guard lock(world_->mutex);
         failing_title_ = handle;
-    }
-    // The window's next hang check finds it hung, and it answers again right after.
-    void HangForOneCheck(WindowHandle handle) {
-        const std::lock_guard lock(world_->mutex);
-        hang_once_.insert(handle);
-    }
-    // The window stops answering: a plain placement call on it waits until Answer.
-    void Stall(WindowHandle handle) {
-        const std::lock_guard lock(world_->mutex);
-        stalled_.insert(handle);
-    }
-    void Answer(WindowHandle handle) {
-        const std::lock_guard lock(world_->mutex);
-        stalled_.erase(handle);
-        world_->wake.notify_all();
-    }
-    std::size_t StalledCalls() {
-        const std::lock_guard lock(world_->mutex);
-        return stalled_calls_;
-    }
-    void Advance(std::uint64_t milliseconds) {
-        const std::lock_guard lock(world_->mutex);
-        tick_count_ += milliseconds;
     }
     // Every pause from now on fails with an error that is not the program's own.
     void FailPauses() {
@@ -310,29 +285,20 @@ public:
         std::memcpy(value, &cloaked, std::min<std::size_t>(size, sizeof cloaked));
         return answers ? 0 : kEInvalidArg;
     }
-    bool IsHungAppWindow(WindowHandle window) override {
-        std::unique_lock lock(world_->mutex);
-        Enter(lock);
-        if (hang_once_.erase(window) > 0) return true;
+    platform::WindowOwner GetWindowOwner(WindowHandle window) override {  // the list asks too
+        const std::lock_guard lock(world_->mutex);
         const SimWindow* found = Find(window);
-        return found && found->hung;
-    }
-    void ShowWindow(WindowHandle window, int command) override {
-        std::unique_lock lock(world_->mutex);
-        Enter(lock);
-        AwaitAnswer(lock, window);
-        Log(ShowEvent(window, command));
+        return found ? found->owner : platform::WindowOwner{};
     }
     void ShowWindowAsync(WindowHandle window, int command) override {
         std::unique_lock lock(world_->mutex);
         Enter(lock);
-        Log(ShowAsyncEvent(window, command));
+        Log(ShowEvent(window, command));
     }
     void SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y, int width,
                       int height, unsigned flags) override {
         std::unique_lock lock(world_->mutex);
         Enter(lock);
-        if ((flags & platform::kSwpAsyncWindowPos) == 0) AwaitAnswer(lock, window);
         placements_.push_back({window, insert_after, x, y, width, height, flags});
         Log(PosEvent(window, insert_after, x, y, width, height, flags));
     }
@@ -343,10 +309,6 @@ public:
         if (index == platform::kSmCxScreen) return screen_width_;
         if (index == platform::kSmCyScreen) return screen_height_;
         return 0;
-    }
-    std::uint64_t GetTickCount64() override {
-        const std::lock_guard lock(world_->mutex);
-        return tick_count_;
     }
     void Sleep(std::uint32_t milliseconds) override {
         std::unique_lock lock(world_->mutex);
@@ -366,7 +328,7 @@ private:
         WindowHandle handle;
         std::string title;
         bool visible;
-        bool hung;
+        platform::WindowOwner owner;
         std::uint32_t cloaked = 0;
     };
 
@@ -385,13 +347,6 @@ private:
         world_->wake.wait(lock, [&] { return !frozen_; });
         --frozen_waiters_;
     }
-    // A plain call on a stalled window waits, as a sent message waits for its receiver.
-    void AwaitAnswer(std::unique_lock<std::recursive_mutex>& lock, WindowHandle window) {
-        if (stalled_.count(window) == 0) return;
-        ++stalled_calls_;
-        world_->wake.notify_all();
-        world_->wake.wait(lock, [&] { return stalled_.count(window) == 0; });
-    }
     void Log(std::string event) { world_->Record(std::move(event)); }  // lock held, recursive
 
     std::shared_ptr<World> world_;
@@ -399,7 +354,6 @@ private:
     unsigned code_page_ = platform::kCpUtf8;  // as the program's manifest asks
     int screen_width_ = 1024;
     int screen_height_ = 768;
-    std::uint64_t tick_count_ = 1'000'000;  // a running system's clock is not at zero
     std::size_t sleeps_entered_ = 0;
     std::size_t sleeps_allowed_ = kNoLimit;
     bool frozen_ = false;
@@ -408,9 +362,6 @@ private:
     WindowHandle failing_title_ = 0;
     WindowHandle failing_attributes_ = 0;
     std::size_t attribute_queries_ = 0;
-    std::set<WindowHandle> hang_once_;
-    std::set<WindowHandle> stalled_;
-    std::size_t stalled_calls_ = 0;
     bool fail_pauses_ = false;
     std::vector<Placement> placements_;
     std::set<std::thread::id> worker_threads_;

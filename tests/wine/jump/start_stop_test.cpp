@@ -134,15 +134,18 @@ bool Jumping(const JumperApp& app, const TargetWindow& target) {
     return Check(app.Caption() == L"Stop", "jumping: the button reads Stop while jumping");
 }
 
-// Stop is pressed while the target is being hidden, in the middle of an ordinary placement:
-// the button reads "Stop" until the worker's next refresh, so a second press only stops again.
+// Stop is double-clicked while the target hangs in the middle of being hidden, for longer
+// than it takes to answer any message: the button reads "Stop" until the worker's next
+// refresh, which does not wait for the target, so the second click only stops again.
 void Stop(const JumperApp& app, TargetWindow& target) {
     const int threads_before = app.Threads();
-    target.HoldNextHide(400ms);
+    target.HoldNextHide(2500ms);
     if (!Check(target.WaitForHeldHide(15s), "stop: the target is being hidden")) return;
+    ::Sleep(800);
     const auto pressed = Clock::now();
     app.Press();
-    Check(app.Caption() == L"Stop", "stop: the button reads Stop during the placement");
+    Check(app.Caption() == L"Stop", "stop: the button reads Stop while the target hangs");
+    ::Sleep(120);  // a double-click's second click
     app.Press();
     const int threads_after = app.Threads();
     Check(threads_after <= threads_before,
@@ -151,6 +154,7 @@ void Stop(const JumperApp& app, TargetWindow& target) {
     const auto waited = app.WaitForCaption(L"Random", 15000);
     if (!Check(waited.has_value(), "stop: the button reads Random within 15 s")) return;
     Print("stop: Random %.3f s after Stop", *waited);
+    target.Settle();
     const auto random_shown = Clock::now();
     const auto before = jumptest::Placements(target.EventsSince(pressed));
     Print("stop: %zu placement(s) between Stop and Random", before.size());
@@ -191,6 +195,7 @@ void BadFieldWhileJumping(const JumperApp& app, const TargetWindow& target) {
     const auto waited = app.WaitForCaption(L"Random", 15000);
     if (!Check(waited.has_value(), "bad field: the button reads Random within 15 s")) return;
     Print("bad field: Random %.3f s after the field turned bad", *waited);
+    target.Settle();
     const auto ended = Clock::now();
     Check(!driver::WaitForMessageBox(app.Program().ThreadId(), 500).has_value(),
           "bad field: the worker's end shows no message");

@@ -173,6 +173,12 @@ void TargetWindow::Block(std::chrono::milliseconds time) {
     ::PostMessageW(hwnd_, kBlockMessage, static_cast<WPARAM>(time.count()), 0);
 }
 
+void TargetWindow::Settle(HWND window) {
+    // A message sent after the queued calls is handled after them.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+}
+
 void TargetWindow::HoldNextHide(std::chrono::milliseconds time) {
     ::ResetEvent(held_);
     hold_ms_ = static_cast<DWORD>(time.count());

@@ -71,6 +71,10 @@ public:
     void HoldNextHide(std::chrono::milliseconds time);
     // Waits until a held hiding has begun; false on timeout.
     bool WaitForHeldHide(std::chrono::milliseconds timeout) const;
+    // Returns once the window has worked through every call queued to it before (the jump
+    // worker's are queued), or after 5 s.
+    void Settle() const { Settle(hwnd_); }
+    static void Settle(HWND window);
 
 private:
     static DWORD WINAPI ThreadMain(void* self);
