@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <exception>
 #include <memory>
 
 #include "jumper/placement_gate.h"
@@ -47,7 +48,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
         ::ShowWindow(form->Handle(), show_command);
         exit_code = RunMessageLoop(form->Handle());
     } catch (...) {
-        ui::ShowCurrentError(nullptr);  // as every unexpected error is, and the exit code says so
+        ui::ShowError(nullptr, std::current_exception());  // and the exit code says so
         exit_code = 1;
     }
 

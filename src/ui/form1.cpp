@@ -102,7 +102,7 @@ LRESULT Guarded(HWND owner, Handler&& handler) noexcept {
     try {
         return handler();
     } catch (...) {
-        ShowCurrentError(owner);
+        ShowError(owner, std::current_exception());
     }
     return 0;
 }
@@ -114,10 +114,10 @@ void ShowErrorBox(HWND owner, std::wstring_view message) {
                   MB_OK | MB_ICONERROR);
 }
 
-void ShowCurrentError(HWND owner) noexcept {
+void ShowError(HWND owner, const std::exception_ptr& failure) noexcept {
     try {
         try {
-            throw;
+            std::rethrow_exception(failure);
         } catch (const platform::Exception& error) {
             ShowErrorBox(owner, error.Message());
         } catch (const std::bad_alloc&) {

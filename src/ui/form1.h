@@ -22,9 +22,9 @@ namespace ui {
 
 // Shows an error the way every handler's error is shown: a modal box with the message.
 void ShowErrorBox(HWND owner, std::wstring_view message);
-// Shows the error being handled, inside a catch block: the program's own with its message,
-// any other as "Out of memory" or "Unexpected error".
-void ShowCurrentError(HWND owner) noexcept;
+// Shows an error as every error is shown: the program's own with its message, any other as
+// "Out of memory" or "Unexpected error".
+void ShowError(HWND owner, const std::exception_ptr& failure) noexcept;
 
 // The drop-down list as the catalogue fills it.
 class ComboBoxItems final : public catalogue::ItemList {
