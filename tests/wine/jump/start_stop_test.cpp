@@ -158,7 +158,10 @@ void Stop(const JumperApp& app, TargetWindow& target) {
     const auto random_shown = Clock::now();
     const auto before = jumptest::Placements(target.EventsSince(pressed));
     Print("stop: %zu placement(s) between Stop and Random", before.size());
-    Check(before.size() <= 2, "stop: the cycle under way finishes, no more (%zu placements)",
+    // The target carries out after the press what was queued before it: the held hide's
+    // show and, if the worker went on meanwhile, the first half of the next cycle, whose
+    // second half still runs.
+    Check(before.size() <= 3, "stop: the cycle under way finishes, no more (%zu placements)",
           before.size());
     ::Sleep(5500);  // longer than any pause
     const auto after = jumptest::Placements(target.EventsSince(random_shown));
