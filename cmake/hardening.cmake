@@ -46,8 +46,9 @@ else()
     -Wl,--defsym,__ZN9__gnu_cxx27__verbose_terminate_handlerEv=_abort)
 endif()
 
-# The core library is linked into the executable: it gets the same code generation.
+# The libraries are linked into the executable: they get the same code generation.
 target_compile_options(jumper_core PRIVATE ${JUMPER_HARDENING_COMPILE} ${JUMPER_EXTRA_WARNINGS})
+target_compile_options(jumper_win32 PRIVATE ${JUMPER_HARDENING_COMPILE} ${JUMPER_EXTRA_WARNINGS})
 target_compile_options(jumper PRIVATE ${JUMPER_HARDENING_COMPILE} ${JUMPER_EXTRA_WARNINGS})
 target_link_options(jumper PRIVATE ${JUMPER_HARDENING_LINK}
                     "-Wl,-Map,$<TARGET_FILE_DIR:jumper>/jumper.map")

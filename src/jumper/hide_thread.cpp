@@ -8,10 +8,13 @@
 
 namespace jumper {
 
-std::uint32_t DrawSize(HideThreadHost& host, SizeField min_field, SizeField max_field) {
-    const std::int32_t max = StrToInt(host.FieldText(max_field));
-    const std::int32_t min = StrToInt(host.FieldText(min_field));
-    return static_cast<std::uint32_t>(RandomRange(min, max));
+WindowSize DrawSize(SizeFields& fields) {
+    const std::int32_t max_width = StrToInt(fields.FieldText(SizeField::MaxWidth));
+    const std::int32_t min_width = StrToInt(fields.FieldText(SizeField::MinWidth));
+    const std::int32_t max_height = StrToInt(fields.FieldText(SizeField::MaxHeight));
+    const std::int32_t min_height = StrToInt(fields.FieldText(SizeField::MinHeight));
+    const auto width = static_cast<std::uint32_t>(RandomRange(min_width, max_width));
+    return {width, static_cast<std::uint32_t>(RandomRange(min_height, max_height))};
 }
 
 THideThread::THideThread(std::shared_ptr<platform::Desktop> desktop,
@@ -54,9 +57,13 @@ void THideThread::Execute() {
 void THideThread::DoTerminate() { host_.WorkerEnded(*this); }
 
 void THideThread::CheckAnswer() {
-    wdth = DrawSize(host_, SizeField::MinWidth, SizeField::MaxWidth);
-    hght = DrawSize(host_, SizeField::MinHeight, SizeField::MaxHeight);
+    SetSize(host_.NextSize());
     host_.ShowRunState(*this, runningthread);
+}
+
+void THideThread::SetSize(WindowSize size) {
+    wdth = size.width;
+    hght = size.height;
 }
 
 void THideThread::SetTarget(platform::WindowHandle window, platform::WindowOwner owner) {

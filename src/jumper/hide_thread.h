@@ -19,10 +19,33 @@ class THideThread;
 // The four size fields, named by the labels beside them.
 enum class SizeField { MinWidth, MinHeight, MaxWidth, MaxHeight };
 
+// Where the four fields' texts are read.
+class SizeFields {
+public:
+    virtual std::wstring FieldText(SizeField field) = 0;
+
+protected:
+    SizeFields() = default;
+    SizeFields(const SizeFields&) = default;
+    SizeFields& operator=(const SizeFields&) = default;
+    ~SizeFields() = default;
+};
+
+struct WindowSize {
+    std::uint32_t width;
+    std::uint32_t height;
+};
+
+// Converts all four fields before drawing, in the order Max Width, Min Width, Max Height,
+// Min Height, so that a bad field changes nothing and the first bad one in that order is
+// the one reported; then draws the width and the height, one draw each.
+WindowSize DrawSize(SizeFields& fields);
+
 // The user-interface side of a worker. Called on the user-interface thread only.
 class HideThreadHost {
 public:
-    virtual std::wstring FieldText(SizeField field) = 0;
+    // The size of the next placement. Raises the error of a field that holds no number.
+    virtual WindowSize NextSize() = 0;
     // A refresh's word on the run state, for the start and stop button.
     virtual void ShowRunState(const THideThread& worker, bool running) = 0;
     // The worker's body has returned.
@@ -34,9 +57,6 @@ protected:
     HideThreadHost& operator=(const HideThreadHost&) = default;
     ~HideThreadHost() = default;
 };
-
-// Draws a width (or height) from its two fields, Max converted before Min.
-std::uint32_t DrawSize(HideThreadHost& host, SizeField min_field, SizeField max_field);
 
 class THideThread final : public TThread {
 public:
@@ -53,6 +73,7 @@ public:
     void SetTarget(platform::WindowHandle window, platform::WindowOwner owner);
     std::atomic<std::uint32_t> wdth{0};
     std::atomic<std::uint32_t> hght{0};
+    void SetSize(WindowSize size);
     std::atomic<bool> runningthread{false};
 
     // Raises the run flag and starts the body: the worker counts as running from here, so

@@ -41,6 +41,9 @@ struct DeleteObjectFn {
 struct DestroyIconFn {
     void operator()(HICON icon) const noexcept { ::DestroyIcon(icon); }
 };
+struct DestroyWindowFn {
+    void operator()(HWND window) const noexcept { ::DestroyWindow(window); }
+};
 struct FreeLibraryFn {
     void operator()(HMODULE module) const noexcept { ::FreeLibrary(module); }
 };
@@ -51,6 +54,7 @@ struct ReleaseScreenDcFn {
 using unique_handle = unique_any<HANDLE, CloseHandleFn>;
 using unique_hfont = unique_any<HFONT, DeleteObjectFn>;
 using unique_hicon = unique_any<HICON, DestroyIconFn>;
+using unique_hwnd = unique_any<HWND, DestroyWindowFn>;  // on the window's own thread
 using unique_hmodule = unique_any<HMODULE, FreeLibraryFn>;
 using unique_screen_dc = unique_any<HDC, ReleaseScreenDcFn>;
 

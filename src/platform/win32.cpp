@@ -194,9 +194,46 @@ bool Win32SeedClock::QueryPerformanceCounter(std::int64_t* count) {
 
 std::uint32_t Win32SeedClock::GetTickCount() { return ::GetTickCount(); }
 
-UINT WindowUiThread::Message() {
-    static const UINT message = ::RegisterWindowMessageW(L"WindowJumper.Synchronize");
-    return message;
+namespace {
+
+constexpr wchar_t kCallWindowClass[] = L"WindowJumper.Calls";
+constexpr UINT kCallMessage = WM_APP;  // a class of our own: no one else gives it meaning
+
+}  // namespace
+
+WindowUiThread::WindowUiThread() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    static const bool registered = [instance] {
+        WNDCLASSEXW window_class{};
+        window_class.cbSize = sizeof(window_class);
+        window_class.lpfnWndProc = &WindowUiThread::WndProc;
+        window_class.hInstance = instance;
+        window_class.lpszClassName = kCallWindowClass;
+        return ::RegisterClassExW(&window_class) != 0;
+    }();
+    if (registered) {
+        window_.reset(::CreateWindowExW(0, kCallWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, instance, this));
+    }
+    if (!window_) throw Exception(SystemMessage(::GetLastError()));
+}
+
+WindowUiThread::~WindowUiThread() {
+    // Not closed, and perhaps on another thread, which cannot destroy the window: it no
+    // longer reaches this object.
+    if (window_) ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+}
+
+LRESULT CALLBACK WindowUiThread::WndProc(HWND hwnd, UINT message, WPARAM wparam,
+                                         LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(
+                                reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams));
+    }
+    auto* const self = reinterpret_cast<WindowUiThread*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self && message == kCallMessage) return self->Deliver(lparam);
+    return ::DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 void WindowUiThread::StartThread(std::function<void()> body) {
@@ -207,11 +244,15 @@ void WindowUiThread::StartThread(std::function<void()> body) {
 }
 
 bool WindowUiThread::Send(SyncCall& call) {
+    HWND window = nullptr;
     {
         const std::lock_guard lock(mutex_);
+        if (!window_) return false;
+        window = window_.get();
         pending_.push_back(&call);
     }
-    const LRESULT ran = ::SendMessageW(window_, Message(), 0, reinterpret_cast<LPARAM>(&call));
+    // A window destroyed meanwhile answers 0, as one that took no call.
+    const LRESULT ran = ::SendMessageW(window, kCallMessage, 0, reinterpret_cast<LPARAM>(&call));
     const std::lock_guard lock(mutex_);
     const auto left = std::find(pending_.begin(), pending_.end(), &call);
     if (left != pending_.end()) pending_.erase(left);  // never delivered
@@ -228,6 +269,15 @@ LRESULT WindowUiThread::Deliver(LPARAM param) {
     }
     call->Run();
     return 1;
+}
+
+void WindowUiThread::Close() noexcept {
+    unique_hwnd closing;
+    {
+        const std::lock_guard lock(mutex_);
+        closing = std::move(window_);
+    }
+    // Destroyed outside the lock, which a call being delivered may need.
 }
 
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include "platform/desktop.h"
 #include "platform/seed_clock.h"
 #include "platform/ui_thread.h"
+#include "platform/unique_handle.h"
 
 namespace platform {
 
@@ -59,23 +60,28 @@ public:
     std::uint32_t GetTickCount() override;
 };
 
-// Sends each call to a window of the user-interface thread, whose window procedure hands
-// the message to Deliver. Only calls sent through this object are run: a stray message
-// with a made-up pointer is ignored.
+// Runs the workers' calls on the thread that made it, through a message-only window of its
+// own. Only calls sent through this object are run: a stray message with a made-up pointer
+// is ignored.
 class WindowUiThread final : public UiThread {
 public:
-    explicit WindowUiThread(HWND window) : window_(window) {}
+    // On the user-interface thread. Raises platform::Exception when the window cannot be made.
+    WindowUiThread();
+    WindowUiThread(const WindowUiThread&) = delete;
+    WindowUiThread& operator=(const WindowUiThread&) = delete;
+    ~WindowUiThread() override;
 
     void StartThread(std::function<void()> body) override;
     bool Send(SyncCall& call) override;
-
-    // The message that carries a call; the window procedure passes it to Deliver.
-    static UINT Message();
-    LRESULT Deliver(LPARAM call);
+    // Takes no more calls: Send returns false from now on. On the user-interface thread.
+    void Close() noexcept;
 
 private:
-    HWND window_;
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT Deliver(LPARAM call);
+
     std::mutex mutex_;
+    unique_hwnd window_;  // guarded by mutex_
     std::vector<SyncCall*> pending_;
 };
 

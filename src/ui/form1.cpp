@@ -8,7 +8,7 @@
 
 #include "platform/exception.h"
 #include "resource.h"
-#include "ui/error_text.h"
+#include "jumper/error_text.h"
 
 namespace ui {
 
@@ -110,7 +110,7 @@ LRESULT Guarded(HWND owner, Handler&& handler) noexcept {
 }  // namespace
 
 void ShowErrorBox(HWND owner, std::wstring_view message) {
-    ::MessageBoxW(owner, ErrorBoxText(message).c_str(), ApplicationTitle(ExecutablePath()).c_str(),
+    ::MessageBoxW(owner, jumper::ErrorBoxText(message).c_str(), jumper::ApplicationTitle(ExecutablePath()).c_str(),
                   MB_OK | MB_ICONERROR);
 }
 
@@ -225,14 +225,11 @@ LRESULT CALLBACK TForm1::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
 }
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
-    if (ui_thread_ && message == platform::WindowUiThread::Message()) {
-        return ui_thread_->Deliver(lparam);
-    }
     switch (message) {
     case WM_CREATE:
         // A window without every control, or without the catalogue, is not made at all.
         try {
-            ui_thread_ = std::make_shared<platform::WindowUiThread>(hwnd_);
+            ui_thread_ = std::make_shared<platform::WindowUiThread>();
             jump_control_.emplace(*this, desktop_, ui_thread_, gate_);
             dpi_ = platform::DpiOf(hwnd_);
             CreateControls();
@@ -264,6 +261,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         }
         return 0;
     case WM_DESTROY:
+        if (ui_thread_) ui_thread_->Close();  // a worker's refresh finds no window from here
         // Not when creation failed: a quit message waiting in the queue would close the error
         // box that says why at once.
         if (!creation_error_) ::PostQuitMessage(0);

@@ -11,12 +11,12 @@
 #include <string_view>
 
 #include "catalogue/catalogue.h"
+#include "jumper/jump_control.h"
 #include "jumper/placement_gate.h"
 #include "platform/desktop.h"
 #include "platform/unique_handle.h"
 #include "platform/win32.h"
 #include "ui/form1_layout.h"
-#include "ui/jump_control.h"
 
 namespace ui {
 
@@ -39,7 +39,7 @@ private:
     HWND combo_ = nullptr;
 };
 
-class TForm1 final : public JumpPanel {
+class TForm1 final : public jumper::JumpPanel {
 public:
     // Creates the window, hidden, with its controls; FormCreate has run when it returns.
     // Raises the error that kept the window or one of its parts from being made.
@@ -98,7 +98,7 @@ private:
     std::shared_ptr<platform::Desktop> desktop_;
     std::shared_ptr<jumper::PlacementGate> gate_;
     std::shared_ptr<platform::WindowUiThread> ui_thread_;
-    std::optional<TJumpControl> jump_control_;
+    std::optional<jumper::TJumpControl> jump_control_;
     std::exception_ptr creation_error_;  // why WM_CREATE failed
 };
 

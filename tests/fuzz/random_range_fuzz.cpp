@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "jumper/random.h"
+#include "lcg.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ struct Draw {
 };
 
 Draw ReferenceRandom(std::uint64_t state, std::uint64_t range) {
-    const std::uint64_t next = (state * 134775813u + 1u) & kMask32;
+    const std::uint64_t next = reference::Lcg{static_cast<std::uint32_t>(state)}.Step();
     return {next, (next * (range & kMask32)) >> 32};
 }
 

@@ -158,7 +158,6 @@ TEST_F(CatalogueTest, StopsAtTheCapacityOf5121) {
         desktop.AddWindow(static_cast<platform::WindowHandle>(i), "Window " + std::to_string(i));
     }
     Refresh();
-    ASSERT_EQ(catalogue::kCapacity, 5121);
     EXPECT_EQ(win_ptr, 5121);
     ASSERT_EQ(list.items.size(), 5121u);
     EXPECT_EQ(desktop.Visited(), 5121u);  // the enumeration ends with the last slot

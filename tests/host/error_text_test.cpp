@@ -1,4 +1,4 @@
-#include "ui/error_text.h"
+#include "jumper/error_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 namespace {
 
-using ui::ApplicationTitle;
-using ui::ErrorBoxText;
+using jumper::ApplicationTitle;
+using jumper::ErrorBoxText;
 
 TEST(ErrorBoxText, AppendsAFullStopAfterCharactersAboveIt) {
     EXPECT_EQ(ErrorBoxText(L"x"), L"x.");

@@ -32,7 +32,8 @@
 #include "platform/desktop.h"
 #include "platform/exception.h"
 #include "platform/ui_thread.h"
-#include "ui/jump_control.h"
+#include "jumper/jump_control.h"
+#include "lcg.h"
 
 namespace fakes {
 
@@ -42,24 +43,7 @@ using platform::WindowHandle;
 // How long a wait may take; reached only when a test fails.
 inline constexpr std::chrono::seconds kPatience{10};
 
-// The generator the program is meant to have, stepped here on its own to predict draws.
-struct Lcg {
-    std::uint32_t state;
-
-    std::uint32_t Step() { return state = state * 134775813u + 1u; }
-    // Random(range) for a range taken as unsigned.
-    std::int32_t Random(std::uint32_t range) {
-        const std::uint64_t high = (std::uint64_t{Step()} * range) >> 32;
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(high));
-    }
-    // RandomRange(a, b): from the smaller bound up to one less than the larger, in 64 bits.
-    std::int32_t Range(std::int32_t a, std::int32_t b) {
-        const std::int64_t low = std::min(a, b);
-        const std::int64_t high = std::max(a, b);
-        const auto span = static_cast<std::uint64_t>(high - low);
-        return static_cast<std::int32_t>(low + static_cast<std::int64_t>((Step() * span) >> 32));
-    }
-};
+using reference::Lcg;
 
 inline const char* Name(SizeField field) {
     switch (field) {
@@ -435,8 +419,9 @@ private:
     bool closed_ = false;
 };
 
-// A worker's host. Called only on the pumping thread, so its fields need no lock.
-class RecordingHost final : public jumper::HideThreadHost {
+// A worker's host, drawing each size from its fields as the program's does. Called only on the
+// pumping thread, so its fields need no lock.
+class RecordingHost final : public jumper::HideThreadHost, public jumper::SizeFields {
 public:
     explicit RecordingHost(World& world) : world_(world) {}
 
@@ -448,6 +433,7 @@ public:
     std::map<SizeField, std::deque<std::wstring>> first_reads;
     std::vector<const jumper::THideThread*> reporters;  // every worker that called in
 
+    jumper::WindowSize NextSize() override { return jumper::DrawSize(*this); }
     std::wstring FieldText(SizeField field) override {
         world_.Record(FieldEvent(field));
         auto& queued = first_reads[field];
@@ -497,9 +483,9 @@ private:
 };
 
 // The main window's button, four fields and list selection, without a window.
-class FakePanel final : public ui::JumpPanel {
+class FakePanel final : public jumper::JumpPanel {
 public:
-    std::wstring caption{ui::kCaptionRandom};
+    std::wstring caption{jumper::kCaptionRandom};
     std::map<SizeField, std::wstring> fields{{SizeField::MinWidth, L"100"},
                                              {SizeField::MaxWidth, L"300"},
                                              {SizeField::MinHeight, L"100"},

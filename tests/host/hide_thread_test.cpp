@@ -172,7 +172,7 @@ TEST_F(HideThreadTest, BadFieldInTheRefreshEndsTheLoopSilently) {
     ASSERT_TRUE(PumpUntilEnded());
     const int y = model.Random(768);
     const int x = model.Random(1024);
-    // The refresh fails at Max Height, having drawn the width; so does the final one.
+    // The refresh fails at Max Height, having drawn nothing; so does the final one.
     const Log failing_refresh = {FieldEvent(SizeField::MaxWidth), FieldEvent(SizeField::MinWidth),
                                  FieldEvent(SizeField::MaxHeight)};
     Log expected = {ShowEvent(kTarget, platform::kSwShowNormal), MetricEvent(platform::kSmCyScreen),

@@ -1,4 +1,4 @@
-#include "ui/jump_control.h"
+#include "jumper/jump_control.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +26,8 @@ constexpr WindowHandle kHigh = 0x90000000;  // above 2147483647
 constexpr int kAlphaIndex = 0;
 constexpr int kBetaIndex = 1;
 constexpr int kHighIndex = 2;
-const std::wstring kStop{ui::kCaptionStop};
-const std::wstring kRandom{ui::kCaptionRandom};
+const std::wstring kStop{jumper::kCaptionStop};
+const std::wstring kRandom{jumper::kCaptionRandom};
 
 class JumpControlTest : public ::testing::Test {
 protected:
@@ -122,7 +122,7 @@ protected:
     std::shared_ptr<jumper::PlacementGate> gate = std::make_shared<jumper::PlacementGate>();
     fakes::FakeList list{*world};
     fakes::FakePanel panel;
-    std::optional<ui::TJumpControl> control;
+    std::optional<jumper::TJumpControl> control;
     std::vector<std::shared_ptr<jumper::THideThread>> workers;
 };
 

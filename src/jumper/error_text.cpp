@@ -1,9 +1,9 @@
-#include "ui/error_text.h"
+#include "jumper/error_text.h"
 
 #include <algorithm>
 #include <cwctype>
 
-namespace ui {
+namespace jumper {
 
 std::wstring ErrorBoxText(std::wstring_view message) {
     std::wstring text(message);
@@ -25,4 +25,4 @@ std::wstring ApplicationTitle(std::wstring_view exe_path) {
     return title;
 }
 
-}  // namespace ui
+}  // namespace jumper

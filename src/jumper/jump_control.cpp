@@ -1,19 +1,16 @@
-#include "ui/jump_control.h"
+#include "jumper/jump_control.h"
 
 #include <utility>
 
 #include "catalogue/catalogue.h"
-#include "jumper/random.h"
 #include "jumper/strtoint.h"
 #include "platform/exception.h"
 
-namespace ui {
-
-using jumper::SizeField;
+namespace jumper {
 
 TJumpControl::TJumpControl(JumpPanel& panel, std::shared_ptr<platform::Desktop> desktop,
                            std::shared_ptr<platform::UiThread> ui_thread,
-                           std::shared_ptr<jumper::PlacementGate> gate)
+                           std::shared_ptr<PlacementGate> gate)
     : panel_(panel),
       desktop_(std::move(desktop)),
       ui_thread_(std::move(ui_thread)),
@@ -34,35 +31,29 @@ void TJumpControl::Button2Click() {
     const catalogue::WinEntry& entry = *catalogue::win_list[static_cast<std::size_t>(index)];
     const std::string& handle_text = entry.winhandle;
     const std::uint32_t target =
-        jumper::StrToHandle(std::wstring(handle_text.begin(), handle_text.end()));
+        StrToHandle(std::wstring(handle_text.begin(), handle_text.end()));
 
-    // Every field is read before anything changes, so a bad one changes nothing. The first
-    // failing text is reported in the order Max Width, Min Width, Max Height, Min Height.
-    const std::int32_t max_width = jumper::StrToInt(panel_.FieldText(SizeField::MaxWidth));
-    const std::int32_t min_width = jumper::StrToInt(panel_.FieldText(SizeField::MinWidth));
-    const std::int32_t max_height = jumper::StrToInt(panel_.FieldText(SizeField::MaxHeight));
-    const std::int32_t min_height = jumper::StrToInt(panel_.FieldText(SizeField::MinHeight));
+    const WindowSize size = DrawSize(panel_);  // a bad field changes nothing
 
     activewindow = target;
-    std::shared_ptr<jumper::THideThread> worker = HT;
+    std::shared_ptr<THideThread> worker = HT;
     if (!worker || !worker->runningthread) {
-        worker = std::make_shared<jumper::THideThread>(desktop_, ui_thread_, *this, gate_);
+        worker = std::make_shared<THideThread>(desktop_, ui_thread_, *this, gate_);
     }
     worker->SetTarget(activewindow, entry.winowner);
-    worker->wdth = static_cast<std::uint32_t>(jumper::RandomRange(min_width, max_width));
-    worker->hght = static_cast<std::uint32_t>(jumper::RandomRange(min_height, max_height));
+    worker->SetSize(size);
     worker->Resume();  // a worker that cannot start does not replace the current one
     HT = std::move(worker);
 }
 
-std::wstring TJumpControl::FieldText(SizeField field) { return panel_.FieldText(field); }
+WindowSize TJumpControl::NextSize() { return DrawSize(panel_); }
 
-void TJumpControl::ShowRunState(const jumper::THideThread& worker, bool running) {
+void TJumpControl::ShowRunState(const THideThread& worker, bool running) {
     if (&worker == HT.get()) panel_.SetButtonCaption(running ? kCaptionStop : kCaptionRandom);
 }
 
-void TJumpControl::WorkerEnded(const jumper::THideThread& worker) {
+void TJumpControl::WorkerEnded(const THideThread& worker) {
     if (&worker == HT.get()) panel_.SetButtonCaption(kCaptionRandom);
 }
 
-}  // namespace ui
+}  // namespace jumper

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace ui {
+namespace jumper {
 
 // The message, with "." appended when it is not empty and its last character's code is
 // greater than that of ".".
@@ -14,4 +14,4 @@ std::wstring ErrorBoxText(std::wstring_view message);
 // with every character after the first lower-cased ("C:\x\My Tool.EXE" gives "My tool").
 std::wstring ApplicationTitle(std::wstring_view exe_path);
 
-}  // namespace ui
+}  // namespace jumper
