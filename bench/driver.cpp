@@ -21,12 +21,10 @@
 #include <string>
 #include <vector>
 
+#include "ui/form1_layout.h"  // the controls' identifiers
+
 namespace {
 
-// The controls' identifiers in the main window (as in the program's layout).
-constexpr int kComboBox = 201;
-constexpr int kRefresh = 202;
-constexpr int kRandom = 203;
 constexpr DWORD kTimeoutMs = 30000;
 
 double NowMs() {
@@ -171,7 +169,7 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
     auto& search = *reinterpret_cast<FindMain*>(param);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (owner == search.process_id && ::GetDlgItem(window, kComboBox)) {
+    if (owner == search.process_id && ::GetDlgItem(window, ui::IdComboBox1)) {
         search.found = window;
         return FALSE;
     }
@@ -179,7 +177,7 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
 }
 
 int ItemCount(HWND window) {
-    return static_cast<int>(::SendMessageW(::GetDlgItem(window, kComboBox), CB_GETCOUNT, 0, 0));
+    return static_cast<int>(::SendMessageW(::GetDlgItem(window, ui::IdComboBox1), CB_GETCOUNT, 0, 0));
 }
 
 // Waits until the program's main window is visible with at least min_items in its list;
@@ -346,7 +344,7 @@ int Refresh(const std::wstring& jumper, const std::wstring& minimal, const std::
     std::vector<double> clicks, raw, from_other;
     for (int rep = -1; rep < reps; ++rep) {  // rep -1 warms up
         const double start = NowMs();
-        Click(program, kRefresh);
+        Click(program, ui::IdButton1);
         const double click = NowMs() - start;
         if (ItemCount(program.window) < count) Fail("the refresh did not list the windows");
         const double bare = TimeEnumeration(nullptr);
@@ -363,7 +361,7 @@ int Refresh(const std::wstring& jumper, const std::wstring& minimal, const std::
     std::vector<double> idle_clicks;
     for (int rep = -1; rep < reps; ++rep) {
         const double start = NowMs();
-        Click(baseline, kRefresh);
+        Click(baseline, ui::IdButton1);
         if (rep >= 0) idle_clicks.push_back(NowMs() - start);
     }
     Close(baseline);
@@ -439,14 +437,14 @@ int Cpu(const std::wstring& jumper, const std::wstring& minimal, int seconds) {
     Print("cpu_idle_ms", "jumper", CpuMs(program) - jumper_before);
     Print("cpu_idle_ms", "minimal", CpuMs(baseline) - baseline_before);
 
-    Click(program, kRefresh);
-    const HWND combo = Control(program, kComboBox);
+    Click(program, ui::IdButton1);
+    const HWND combo = Control(program, ui::IdComboBox1);
     const LRESULT index =
         ::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                        reinterpret_cast<LPARAM>(title));
     if (index == CB_ERR) Fail("the jump target is not in the list");
     ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    Click(program, kRandom);
+    Click(program, ui::IdButton2);
     Pump(200);
 
     placements = 0;
@@ -458,7 +456,7 @@ int Cpu(const std::wstring& jumper, const std::wstring& minimal, int seconds) {
     Print("placements", "jumper", placements);
     if (placements == 0) Fail("the target did not move");
 
-    Click(program, kRandom);  // Stop
+    Click(program, ui::IdButton2);  // Stop
     Close(program);
     Close(baseline);
     ::DestroyWindow(target);
