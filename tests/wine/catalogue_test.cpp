@@ -4,9 +4,9 @@
 // times.
 // Usage: catalogue_test <jumper.exe>
 #include <algorithm>
-#include <cstdio>
 
 #include "driver.h"
+#include "target_window.h"
 #include "ui/form1_layout.h"  // control identifiers only
 
 using namespace check;
@@ -17,10 +17,11 @@ namespace {
 constexpr int kCapacity = 5121;
 
 // A window's title as the program reads it, in its code page, UTF-8: at most 254 bytes,
-// cut before the first character that does not fit whole.
+// cut before the first character that does not fit whole. Read without a message to the
+// window, so that thousands of the test's own windows are read in milliseconds.
 std::string Utf8Title(HWND window) {
     wchar_t wide[1024] = {};
-    ::GetWindowTextW(window, wide, 1024);
+    ::InternalGetWindowText(window, wide, 1024);
     std::string title = Narrow(wide);
     if (title.size() > 254) {
         std::size_t cut = 254;
@@ -56,37 +57,25 @@ std::vector<std::wstring> SettledTitles() {
 }
 
 int CountOf(const std::vector<std::wstring>& items, const std::wstring& title) {
-    int count = 0;
-    for (const auto& item : items) count += item == title ? 1 : 0;
-    return count;
+    return static_cast<int>(std::count(items.begin(), items.end(), title));
 }
 
-int IndexOf(const std::vector<std::wstring>& items, const std::wstring& title) {
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (items[i] == title) return static_cast<int>(i);
-    }
-    return -1;
+// Compares the whole list with what it should be, naming the first difference.
+bool CheckList(const std::vector<std::wstring>& items, const std::vector<std::wstring>& expected,
+               const char* what) {
+    std::size_t i = 0;
+    while (i < items.size() && i < expected.size() && items[i] == expected[i]) ++i;
+    const auto at = [i](const std::vector<std::wstring>& list) {
+        return i < list.size() ? Describe(list[i]) : std::string("(end)");
+    };
+    return Check(i == items.size() && i == expected.size(),
+                 "%s: %zu items, %zu expected; first difference at %zu: %s, expected %s", what,
+                 items.size(), expected.size(), i, at(items).c_str(), at(expected).c_str());
 }
-
-// Compares the whole list and names the first difference.
-#define CHECK_LIST(items, expected)                                                          \
-    [&](const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {            \
-        std::size_t i = 0;                                                                   \
-        while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;                            \
-        const bool same = i == a.size() && i == b.size();                                    \
-        return ::check::CheckAt(                                                             \
-            same, #items " == " #expected,                                                   \
-            same ? std::string()                                                             \
-                 : "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size()) + \
-                       ", first difference at " + std::to_string(i) + ": " +                 \
-                       (i < a.size() ? Describe(a[i]) : "(end)") + " vs " +                  \
-                       (i < b.size() ? Describe(b[i]) : "(end)"),                            \
-            __FILE__, __LINE__);                                                             \
-    }((items), (expected))
 
 double TimedRefresh(const Program& program) {
     const auto start = Clock::now();
-    Click(program.Control(ui::IdButton1));  // returns when the handler has run
+    program.Refresh();  // returns when the handler has run
     return MillisecondsSince(start);
 }
 
@@ -108,183 +97,183 @@ void CheckStart(const Program& program) {
     Section("the list at start");
     const HWND combo = program.Control(ui::IdComboBox1);
     const std::vector<std::wstring> items = ComboItems(combo);
+    Print("start-up with %zu windows listed: %.0f ms", items.size(),
+          program.StartupMilliseconds());
     // The program's own window was not yet visible when the list was filled.
-    CHECK_LIST(items, QualifyingTitles(program.Window()));
-    CHECK_EQ(CountOf(items, L"Window Jumper"), 0);  // not yet visible when the list was filled
-    CHECK_EQ(CountOf(items, L"Hidden target"), 0);
-    CHECK_EQ(CountOf(items, L"Qx"), 0);
-    CHECK_EQ(CountOf(items, L"Qxy"), 1);
-    CHECK_EQ(CountOf(items, L"Twin target"), 2);
-    CHECK_EQ(CountOf(items, L""), 0);
+    CheckList(items, QualifyingTitles(program.Window()), "the list at start");
+    Equal(CountOf(items, L"Window Jumper"), 0, "the program's own window is not listed at start");
+    Equal(CountOf(items, L"Hidden target"), 0, "a hidden window is not listed");
+    Equal(CountOf(items, L"Qx"), 0, "a title of two characters is not listed");
+    Equal(CountOf(items, L"Qxy"), 1, "a title of three characters is listed");
+    Equal(CountOf(items, L"Twin target"), 2, "two windows of one title are both listed");
+    Equal(CountOf(items, L""), 0, "an untitled window is not listed");
 
     // Made one after another, each on top of the last: listed newest first.
     const int one = IndexOf(items, L"Order one");
     const int two = IndexOf(items, L"Order two");
     const int three = IndexOf(items, L"Order three");
-    CHECK(three >= 0 && three < two && two < one);
+    Check(three >= 0 && three < two && two < one,
+          "windows are listed top of the z-order first (at %d, %d, %d)", three, two, one);
 
     // Titles are read as 8-bit text into 255 bytes: longer ones are cut to 254.
-    CHECK_EQ(CountOf(items, kLongTitle.substr(0, 254)), 1);
+    Equal(CountOf(items, kLongTitle.substr(0, 254)), 1, "a long title is cut to 254 bytes");
 
     // The 8-bit text is UTF-8: titles in any script are listed whole, their length counted
     // in its bytes, and a cut title keeps only whole characters.
-    CHECK_EQ(CountOf(items, kAccented), 1);
+    Equal(CountOf(items, kAccented), 1, "an accented title is listed whole");
     for (const std::wstring& title : kScripts) {
-        CHECK_EQ(CountOf(items, title), 1);
+        Equal(CountOf(items, title), 1, "listed whole: " + Describe(title));
     }
-    CHECK_EQ(CountOf(items, kOneAccent), 0);
-    CHECK_EQ(CountOf(items, kLongChinese.substr(0, 84)), 1);
+    Equal(CountOf(items, kOneAccent), 0, "a title of one 2-byte character is not listed");
+    Equal(CountOf(items, kLongChinese.substr(0, 84)), 1,
+          "a long Chinese title is cut to its first 84 characters");
     for (const std::wstring& item : items) {  // for the record
         if (std::any_of(item.begin(), item.end(), [](wchar_t c) { return c > 0x7F; })) {
-            std::printf("listed: %s (%zu UTF-16 units)\n", Describe(item).c_str(), item.size());
+            Print("listed: %s (%zu UTF-16 units)", Describe(item).c_str(), item.size());
         }
     }
 
-    CHECK_EQ(ComboSelection(combo), -1);
-    CHECK_EQ(WindowText(combo), L"");
+    Equal(ComboSelection(combo), -1, "nothing is selected at start");
+    Equal(WindowText(combo), std::wstring(), "the list's text at start");
 }
 
-void CheckRefresh(const Program& program, TargetWindows& targets, HWND twin, HWND order_two) {
+void CheckRefresh(const Program& program, jumptest::TargetWindow& targets, HWND twin,
+                  HWND order_two) {
     Section("Refresh");
     const HWND combo = program.Control(ui::IdComboBox1);
     ::SendMessageW(combo, CB_SETCURSEL, 1, 0);
     SetText(combo, L"typed before Refresh");
-    CHECK_EQ(ComboSelection(combo), 1);
+    SetUp(ComboSelection(combo) == 1, "the second item is selected");
 
-    Click(program.Control(ui::IdButton1));
+    program.Refresh();
     std::vector<std::wstring> items = ComboItems(combo);
-    CHECK_LIST(items, QualifyingTitles());
+    CheckList(items, QualifyingTitles(), "the list after Refresh");
     // The program's own window is visible now, above the windows made before it.
     const int own = IndexOf(items, L"Window Jumper");
-    CHECK(own >= 0 && own < IndexOf(items, L"Order three"));
-    CHECK_EQ(ComboSelection(combo), -1);
-    CHECK_EQ(WindowText(combo), L"typed before Refresh");
+    Check(own >= 0 && own < IndexOf(items, L"Order three"),
+          "the program's own window is listed above the older windows (at %d)", own);
+    Equal(ComboSelection(combo), -1, "Refresh clears the selection");
+    Equal(WindowText(combo), std::wstring(L"typed before Refresh"), "Refresh keeps the text");
 
     // The list follows the desktop: a window gone, one hidden, one new on top.
     targets.Destroy(order_two);
     targets.Run([&] { ::ShowWindow(twin, SW_HIDE); });
-    targets.Create(L"Order four");
-    std::vector<std::wstring> expected = SettledTitles();
-    Click(program.Control(ui::IdButton1));
+    targets.Add(L"Order four");
+    const std::vector<std::wstring> expected = SettledTitles();
+    program.Refresh();
     items = ComboItems(combo);
-    CHECK_LIST(items, expected);
-    CHECK_EQ(CountOf(items, L"Order two"), 0);
-    CHECK_EQ(CountOf(items, L"Twin target"), 1);
-    CHECK_EQ(CountOf(items, L"Order four"), 1);
-    CHECK(IndexOf(items, L"Order four") < IndexOf(items, L"Order three"));
-    CHECK_EQ(ComboSelection(combo), -1);
-    CHECK_EQ(WindowText(combo), L"typed before Refresh");
+    CheckList(items, expected, "the list after windows changed");
+    Equal(CountOf(items, L"Order two"), 0, "a destroyed window is no longer listed");
+    Equal(CountOf(items, L"Twin target"), 1, "a window hidden since is no longer listed");
+    Equal(CountOf(items, L"Order four"), 1, "a new window is listed");
+    Check(IndexOf(items, L"Order four") < IndexOf(items, L"Order three"),
+          "the new window is listed above the older ones");
+    Equal(ComboSelection(combo), -1, "no selection after a second Refresh");
+    Equal(WindowText(combo), std::wstring(L"typed before Refresh"),
+          "a second Refresh keeps the text");
 }
 
-void CheckAboutFifty(const Program& program, TargetWindows& targets) {
+void CheckAboutFifty(const Program& program, jumptest::TargetWindow& targets) {
     Section("Refresh with about 50 windows");
     const HWND combo = program.Control(ui::IdComboBox1);
-    const int before = ComboCount(combo);
-    targets.CreateMany(L"Fifty ", 50 - before);
+    targets.AddMany(L"Fifty ", 50 - ComboCount(combo));
     const std::vector<std::wstring> expected = SettledTitles();
     const double ms = TimedRefresh(program);
     const std::vector<std::wstring> items = ComboItems(combo);
-    CHECK_LIST(items, expected);
-    std::printf("Refresh with %zu listed windows: %.1f ms\n", items.size(), ms);
+    CheckList(items, expected, "the list of about 50");
+    Print("Refresh with %zu listed windows: %.1f ms", items.size(), ms);
 }
 
-void CheckMoreThanCapacity(const Program& program, TargetWindows& targets,
+void CheckMoreThanCapacity(const Program& program, jumptest::TargetWindow& targets,
                            const std::wstring& jumper) {
     Section("more windows than the catalogue holds");
     const HWND combo = program.Control(ui::IdComboBox1);
     constexpr int kMany = 5300;
     const auto start = Clock::now();
-    const std::vector<HWND> many = targets.CreateMany(L"Many ", kMany);
-    std::printf("made %zu windows in %.0f ms\n", many.size(), MillisecondsSince(start));
-    if (!CHECK_EQ(static_cast<int>(many.size()), kMany)) return;
+    const std::vector<HWND> many = targets.AddMany(L"Many ", kMany);
+    Print("made %zu windows in %.0f ms", many.size(), MillisecondsSince(start));
+    if (!SetUp(static_cast<int>(many.size()) == kMany, "made %d windows (%zu)", kMany,
+               many.size())) {
+        return;
+    }
     const std::vector<std::wstring> all = SettledTitles();
-    CHECK(all.size() > static_cast<std::size_t>(kCapacity));
-    std::vector<std::wstring> expected = all;
-    expected.resize(kCapacity);  // the first 5121 in z-order
+    if (!SetUp(all.size() > static_cast<std::size_t>(kCapacity),
+               "more windows qualify (%zu) than the catalogue holds", all.size())) {
+        return;
+    }
+    const std::vector<std::wstring> expected(all.begin(), all.begin() + kCapacity);
 
     SetText(combo, L"still here");
     const double ms = TimedRefresh(program);
-    std::printf("Refresh with %zu qualifying windows: %.1f ms\n", QualifyingTitles().size(), ms);
-    CHECK(Responds(program.Window()));
-    CHECK(program.Running());
-    CHECK_EQ(ComboCount(combo), kCapacity);
+    Print("Refresh with %zu qualifying windows: %.1f ms", all.size(), ms);
+    Check(program.Running() && Responds(program.Window()),
+          "the program runs on and answers after a Refresh over a full catalogue");
+    Equal(ComboCount(combo), kCapacity, "the list holds as many as the catalogue");
     const std::vector<std::wstring> items = ComboItems(combo);
-    CHECK_LIST(items, expected);
+    CheckList(items, expected, "the full list");
     // Those past the 5121st are left out.
     int left_out = 0;
     for (std::size_t i = kCapacity; i < all.size(); ++i) {
         if (CountOf(all, all[i]) == 1) left_out += CountOf(items, all[i]);
     }
-    CHECK_EQ(left_out, 0);
-    CHECK_EQ(ComboSelection(combo), -1);
-    CHECK_EQ(WindowText(combo), L"still here");
+    Equal(left_out, 0, "windows past the catalogue's end listed");
+    Equal(ComboSelection(combo), -1, "no selection in the full list");
+    Equal(WindowText(combo), std::wstring(L"still here"), "a full Refresh keeps the text");
 
     // A second refresh over a full catalogue, and a new program filling it at start.
-    Click(program.Control(ui::IdButton1));
-    CHECK(Responds(program.Window()));
-    CHECK_EQ(ComboCount(combo), kCapacity);
-    {
-        Program second;
-        if (CHECK(second.Start(jumper)) && CHECK(second.WaitForMainWindow(kCapacity, 60000))) {
-            std::printf("start-up with %d windows: %.0f ms\n", kMany,
-                        second.StartupMilliseconds());
+    program.Refresh();
+    Check(Responds(program.Window()), "the program answers after a second full Refresh");
+    Equal(ComboCount(combo), kCapacity, "the list stays full after a second Refresh");
+    RunProgram(
+        jumper,
+        [&](Program& second) {
+            Print("start-up with %d windows: %.0f ms", kMany, second.StartupMilliseconds());
             const HWND second_combo = second.Control(ui::IdComboBox1);
-            CHECK_EQ(ComboCount(second_combo), kCapacity);
-            CHECK_EQ(ComboItem(second_combo, 0), ComboItem(combo, 0));
-            second.Close();
-            const auto code = second.WaitForExit(20000);
-            if (CHECK(code.has_value())) CHECK_EQ(*code, 0ul);
-        }
-    }
+            Equal(ComboCount(second_combo), kCapacity, "a second program's list at start");
+            Equal(ComboItem(second_combo, 0), ComboItem(combo, 0),
+                  "a second program lists the same top window first");
+        },
+        kCapacity);
 
-    // Back below the limit, the list shrinks with the desktop.
-    for (const HWND window : many) targets.Destroy(window);
-    Click(program.Control(ui::IdButton1));
-    CHECK_LIST(ComboItems(combo), QualifyingTitles());
-    CHECK(ComboCount(combo) < 100);
+    // Back below the limit, the list shrinks with the desktop. Ending the windows' thread
+    // takes them all with it, far sooner than destroying them one by one.
+    targets.Close();
+    const std::vector<std::wstring> fewer = QualifyingTitles();
+    SetUp(fewer.size() < 100, "the test's windows are gone (%zu qualify)", fewer.size());
+    program.Refresh();
+    CheckList(ComboItems(combo), fewer, "the list once the many windows are gone");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::printf("usage: catalogue_test <jumper.exe>\n");
+        Print("usage: catalogue_test <jumper.exe>");
         return 2;
     }
     const std::wstring jumper = WindowsPath(argv[1]);
 
-    TargetWindows targets;
-    targets.Create(L"Hidden target", false);
-    targets.Create(L"Qx");
-    targets.Create(L"Qxy");
-    targets.Create(L"");
-    const HWND twin = targets.Create(L"Twin target");
-    targets.Create(L"Twin target");
-    targets.Create(L"Order one");
-    const HWND order_two = targets.Create(L"Order two");
-    targets.Create(L"Order three");
-    targets.Create(kLongTitle);
-    targets.Create(kAccented);
-    for (const std::wstring& title : kScripts) targets.Create(title);
-    targets.Create(kOneAccent);
-    targets.Create(kLongChinese);
-
+    // The window the fixture starts with is one that must not be listed.
+    jumptest::TargetWindow targets({.title = L"Hidden target", .visible = false});
+    targets.Add(L"Qx");
+    targets.Add(L"Qxy");
+    targets.Add(L"");
+    const HWND twin = targets.Add(L"Twin target");
+    targets.Add(L"Twin target");
+    targets.Add(L"Order one");
+    const HWND order_two = targets.Add(L"Order two");
+    targets.Add(L"Order three");
+    targets.Add(kLongTitle);
+    targets.Add(kAccented);
+    for (const std::wstring& title : kScripts) targets.Add(title);
+    targets.Add(kOneAccent);
+    targets.Add(kLongChinese);
     SettledTitles();
 
-    Program program;
-    if (!CHECK(program.Start(jumper))) return Report("wine_catalogue");
-    if (!CHECK(program.WaitForMainWindow(1, 30000))) return Report("wine_catalogue");
-    std::printf("start-up with %zu windows listed: %.0f ms\n",
-                ComboItems(program.Control(ui::IdComboBox1)).size(),
-                program.StartupMilliseconds());
-
-    CheckStart(program);
-    CheckRefresh(program, targets, twin, order_two);
-    CheckAboutFifty(program, targets);
-    CheckMoreThanCapacity(program, targets, jumper);
-
-    program.Close();
-    const auto code = program.WaitForExit(20000);
-    if (CHECK(code.has_value())) CHECK_EQ(*code, 0ul);
-    return Report("wine_catalogue");
+    return Session("wine_catalogue", argv[1], [&](Program& program) {
+        CheckStart(program);
+        CheckRefresh(program, targets, twin, order_two);
+        CheckAboutFifty(program, targets);
+        CheckMoreThanCapacity(program, targets, jumper);
+    });
 }

@@ -72,10 +72,14 @@ bool Check(Loss loss, bool ok, const char* format, ...) {
     return result;
 }
 
-bool CheckAt(bool ok, const char* expression, const std::string& detail, const char* file,
-             int line) {
-    return Check(ok, "%s:%d: %s%s%s", file, line, expression, detail.empty() ? "" : ": ",
-                 detail.c_str());
+bool SetUp(bool ok, const char* format, ...) {
+    if (ok) return true;
+    ++failed;
+    va_list args;
+    va_start(args, format);
+    PrintLine("FAIL: set-up: ", format, args);
+    va_end(args);
+    return false;
 }
 
 void Figure(const char* name, double value) { Print("figure %s %.10g", name, value); }

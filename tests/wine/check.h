@@ -33,9 +33,12 @@ enum class Loss {
 // early when later checks depend on this one.
 bool Check(bool ok, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
 bool Check(Loss loss, bool ok, const char* format, ...) __attribute__((format(gnu_printf, 3, 4)));
-// The form behind CHECK and CHECK_EQ: the expression, where it is, and what was seen.
-bool CheckAt(bool ok, const char* expression, const std::string& detail, const char* file,
-             int line);
+// A precondition of the test's own set-up: not counted when it holds; when it does not, the
+// test fails with "set-up: " and the message.
+bool SetUp(bool ok, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+// Checks that actual equals expected, and shows both when they differ.
+template <typename A, typename B>
+bool Equal(const A& actual, const B& expected, const std::string& what);
 
 // A measured figure, as "figure <name> <value>", for scripts that collect them.
 void Figure(const char* name, double value);
@@ -56,19 +59,11 @@ std::string Describe(const T& value) {
     return out.str();
 }
 
+template <typename A, typename B>
+bool Equal(const A& actual, const B& expected, const std::string& what) {
+    if (actual == expected) return Check(true, "%s", what.c_str());
+    return Check(false, "%s: got %s, expected %s", what.c_str(), Describe(actual).c_str(),
+                 Describe(expected).c_str());
+}
+
 }  // namespace check
-
-#define CHECK(condition) \
-    ::check::CheckAt(static_cast<bool>(condition), #condition, std::string(), __FILE__, __LINE__)
-
-// Compares two values and shows both when they differ.
-#define CHECK_EQ(actual, expected)                                                           \
-    [&](const auto& check_actual_, const auto& check_expected_) {                            \
-        const bool check_ok_ = check_actual_ == check_expected_;                             \
-        return ::check::CheckAt(check_ok_, #actual " == " #expected,                         \
-                                check_ok_ ? std::string()                                    \
-                                          : "got " + ::check::Describe(check_actual_) +      \
-                                                ", expected " +                              \
-                                                ::check::Describe(check_expected_),          \
-                                __FILE__, __LINE__);                                         \
-    }((actual), (expected))

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cwchar>
 
+#include <psapi.h>
+#include <tlhelp32.h>
+
 #include "ui/form1_layout.h"  // the control identifiers only
 
 namespace driver {
@@ -193,6 +196,11 @@ std::vector<std::wstring> ComboItems(HWND combo) {
     return items;
 }
 
+int IndexOf(const std::vector<std::wstring>& items, const std::wstring& title) {
+    const auto found = std::find(items.begin(), items.end(), title);
+    return found == items.end() ? -1 : static_cast<int>(found - items.begin());
+}
+
 HWND ComboEdit(HWND combo) { return ::FindWindowExW(combo, nullptr, L"Edit", nullptr); }
 
 Selection EditSelection(HWND window) {
@@ -260,6 +268,97 @@ bool DismissMessageBox(const MessageBoxInfo& box, DWORD timeout_ms) {
 
 // ---- The program under test ---------------------------------------------------------------
 
+int CountThreads(DWORD process_id) {
+    const HANDLE made = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (made == INVALID_HANDLE_VALUE) return -1;
+    const platform::unique_handle snapshot(made);
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Thread32First(snapshot.get(), &entry); more;
+         more = ::Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID == process_id) ++count;
+        entry.dwSize = sizeof(entry);
+    }
+    return count;
+}
+
+namespace {
+
+// The process's entries in the system's handle table (SystemExtendedHandleInformation), for
+// where GetProcessHandleCount reports none, as Wine's does. 0 when the table cannot be read.
+int HandlesInSystemTable(DWORD process_id) {
+    struct Entry {
+        void* object;
+        ULONG_PTR process_id;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT creator_back_trace;
+        USHORT type;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    struct Table {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+        Entry entries[1];
+    };
+    using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    constexpr ULONG kExtendedHandleInformation = 64;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<ULONG_PTR> buffer(1 << 16);  // aligned for the table's entries
+    LONG status = 0;
+    for (;;) {
+        ULONG length = 0;
+        status = query(kExtendedHandleInformation, buffer.data(),
+                       static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR)), &length);
+        if (status != kInfoLengthMismatch || buffer.size() >= (1u << 24)) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) return 0;
+    const auto* const table = reinterpret_cast<const Table*>(buffer.data());
+    int count = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i) {
+        if (table->entries[i].process_id == process_id) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+Usage UsageOf(HANDLE process) {
+    Usage usage;
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof(memory);
+    if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                               sizeof(memory))) {
+        // The two are the same commit charge; Wine fills in only the older one.
+        usage.private_bytes = static_cast<double>(
+            memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage);
+    }
+    DWORD handles = 0;
+    if (::GetProcessHandleCount(process, &handles) && handles != 0) {
+        usage.handles = handles;
+    } else {
+        usage.handles = HandlesInSystemTable(::GetProcessId(process));
+    }
+    usage.gdi_objects = ::GetGuiResources(process, GR_GDIOBJECTS);
+    usage.user_objects = ::GetGuiResources(process, GR_USEROBJECTS);
+    return usage;
+}
+
+void PrintUsage(const char* what, const Usage& usage) {
+    const std::string prefix(what);
+    check::Figure((prefix + "_private_bytes").c_str(), usage.private_bytes);
+    check::Figure((prefix + "_handles").c_str(), usage.handles);
+    check::Figure((prefix + "_gdi_objects").c_str(), usage.gdi_objects);
+    check::Figure((prefix + "_user_objects").c_str(), usage.user_objects);
+}
+
+
 std::wstring WindowsPath(const std::string& path) {
     std::wstring wide = Widen(path);
     for (wchar_t& c : wide) {
@@ -320,17 +419,85 @@ bool Program::Running() const {
     return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
-void Program::Close() const {
-    if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+std::wstring Program::Caption() const { return WindowText(Control(ui::IdButton2)); }
+
+void Program::Refresh() const { Click(Control(ui::IdButton1)); }
+
+bool Program::Select(const std::wstring& title) const {
+    Refresh();
+    const HWND combo = Control(ui::IdComboBox1);
+    const int index = IndexOf(ComboItems(combo), title);
+    if (index < 0) return false;
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(ui::IdComboBox1, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+    return ComboSelection(combo) == index;
 }
 
-std::optional<DWORD> Program::WaitForExit(DWORD timeout_ms) const {
-    if (!process_ || ::WaitForSingleObject(process_.get(), timeout_ms) != WAIT_OBJECT_0) {
-        return std::nullopt;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(process_.get(), &code);
-    return code;
+void Program::SetFields(std::wstring_view min_width, std::wstring_view min_height,
+                        std::wstring_view max_width, std::wstring_view max_height) const {
+    SetText(Control(ui::IdEdit1), min_width);
+    SetText(Control(ui::IdEdit2), min_height);
+    SetText(Control(ui::IdEdit3), max_width);
+    SetText(Control(ui::IdEdit4), max_height);
+}
+
+void Program::Press() const { Click(Control(ui::IdButton2)); }
+
+std::optional<MessageBoxInfo> Program::PressForError(DWORD timeout_ms) const {
+    PostClick(Control(ui::IdButton2));
+    auto box = WaitForMessageBox(ui_thread_id_, timeout_ms);
+    if (box) DismissMessageBox(*box);
+    return box;
+}
+
+std::optional<double> Program::WaitForCaption(std::wstring_view caption,
+                                              DWORD timeout_ms) const {
+    const auto start = Clock::now();
+    if (!WaitFor([&] { return Caption() == caption; }, timeout_ms)) return std::nullopt;
+    return check::Seconds(start, Clock::now());
+}
+
+int Program::WaitForThreads(int limit, DWORD timeout_ms) const {
+    int count = Threads();
+    WaitFor(
+        [&] {
+            count = Threads();
+            return count <= limit;
+        },
+        timeout_ms);
+    return count;
+}
+
+bool Program::WaitForPosted(DWORD timeout_ms) const {
+    // A message posted after them is handled after them: the wide button's pushed look,
+    // posted and then read back, marks the moment, and is taken off again at once.
+    const HWND button = Control(ui::IdButton2);
+    ::SendMessageW(button, BM_SETSTATE, FALSE, 0);
+    if (!::PostMessageW(button, BM_SETSTATE, TRUE, 0)) return false;
+    const bool handled = WaitFor(
+        [&] { return (::SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; },
+        timeout_ms);
+    ::SendMessageW(button, BM_SETSTATE, FALSE, 0);
+    return handled;
+}
+
+bool Program::ShowsDialog() const { return WaitForMessageBox(ui_thread_id_, 0).has_value(); }
+
+std::optional<double> Program::CloseAndCheckExit(DWORD timeout_ms) {
+    if (closed_) return *closed_;
+    const auto closing = Clock::now();
+    if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    const bool ended = process_ && ::WaitForSingleObject(process_.get(), timeout_ms) ==
+                                       WAIT_OBJECT_0;
+    const double seconds = check::Seconds(closing, Clock::now());
+    DWORD code = STILL_ACTIVE;
+    if (ended) ::GetExitCodeProcess(process_.get(), &code);
+    const bool ok = check::Check(check::Loss::Crash, ended && code == 0,
+                                 "jumper.exe ends with exit code 0 when closed (%s, code %lu)",
+                                 ended ? "ended" : "still running", code);
+    closed_ = ok ? std::optional<double>(seconds) : std::nullopt;
+    return *closed_;
 }
 
 std::optional<std::wstring> Program::ReadInProcess(const std::wstring& probe_dll,
@@ -338,10 +505,10 @@ std::optional<std::wstring> Program::ReadInProcess(const std::wstring& probe_dll
                                                    DWORD timeout_ms) const {
     constexpr DWORD kBytes = 32768 * sizeof(wchar_t);
     const std::wstring suffix = std::to_wstring(process_id_);
-    const unique_handle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+    const platform::unique_handle mapping(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
                                                      0, kBytes,
                                                      (L"Local\\JumperTestProbe." + suffix).c_str()));
-    const unique_handle done(
+    const platform::unique_handle done(
         ::CreateEventW(nullptr, TRUE, FALSE, (L"Local\\JumperTestProbeDone." + suffix).c_str()));
     if (!mapping || !done || !Running()) return std::nullopt;
     if (auto* view = static_cast<wchar_t*>(::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0))) {
@@ -360,7 +527,7 @@ std::optional<std::wstring> Program::ReadInProcess(const std::wstring& probe_dll
         const auto load_library = reinterpret_cast<LPTHREAD_START_ROUTINE>(
             reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"),
                                                      "LoadLibraryW")));
-        const unique_handle thread(::CreateRemoteThread(process_.get(), nullptr, 0, load_library,
+        const platform::unique_handle thread(::CreateRemoteThread(process_.get(), nullptr, 0, load_library,
                                                         remote_path, 0, nullptr));
         if (thread && ::WaitForSingleObject(done.get(), timeout_ms) == WAIT_OBJECT_0) {
             if (const auto* view = static_cast<const wchar_t*>(
@@ -383,6 +550,24 @@ void Program::Kill() {
 }
 
 Program::~Program() { Kill(); }
+
+bool RunProgram(const std::wstring& executable, const std::function<void(Program&)>& body,
+                int min_items) {
+    Program program;
+    if (!check::Check(program.Start(executable) && program.WaitForMainWindow(min_items, 60000),
+                      "%s starts and shows its main window", check::Narrow(executable).c_str())) {
+        return false;
+    }
+    body(program);
+    program.CloseAndCheckExit();
+    return true;
+}
+
+int Session(const char* name, const std::string& executable,
+            const std::function<void(Program&)>& body, int min_items) {
+    RunProgram(WindowsPath(executable), body, min_items);
+    return check::Report(name);
+}
 
 std::map<std::wstring, std::wstring> ParseProbeReport(const std::wstring& report) {
     std::map<std::wstring, std::wstring> lines;
@@ -417,117 +602,6 @@ bool MakeDpiAware() {
     // which is how Wine starts a program without a manifest.
     set_awareness(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
     return awareness_of(thread_context()) == 2;  // DPI_AWARENESS_PER_MONITOR_AWARE
-}
-
-// ---- Target windows of the driver's own ---------------------------------------------------
-
-namespace {
-
-constexpr wchar_t kTargetClass[] = L"JumperTestTarget";
-constexpr UINT kRunMessage = WM_APP + 1;
-constexpr UINT kQuitMessage = WM_APP + 2;
-
-}  // namespace
-
-TargetWindows::TargetWindows() : ready_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    window_class.lpfnWndProc = &TargetWindows::Proc;
-    window_class.hInstance = ::GetModuleHandleW(nullptr);
-    window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    window_class.lpszClassName = kTargetClass;
-    ::RegisterClassExW(&window_class);  // fails harmlessly when a second instance registers it
-    thread_ = std::thread([this] { Loop(); });
-    ::WaitForSingleObject(ready_.get(), INFINITE);
-}
-
-TargetWindows::~TargetWindows() {
-    DestroyAll();
-    ::PostMessageW(control_, kQuitMessage, 0, 0);
-    thread_.join();
-}
-
-LRESULT CALLBACK TargetWindows::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == kRunMessage) {
-        (*reinterpret_cast<const std::function<void()>*>(lparam))();
-        return 0;
-    }
-    if (message == kQuitMessage) {
-        ::DestroyWindow(window);
-        ::PostQuitMessage(0);
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wparam, lparam);
-}
-
-void TargetWindows::Loop() {
-    control_ = ::CreateWindowExW(0, kTargetClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 ::GetModuleHandleW(nullptr), nullptr);
-    ::SetEvent(ready_.get());
-    MSG message{};
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-}
-
-void TargetWindows::Run(const std::function<void()>& work) {
-    ::SendMessageW(control_, kRunMessage, 0, reinterpret_cast<LPARAM>(&work));
-}
-
-HWND TargetWindows::Create(const std::wstring& title, bool visible) {
-    HWND window = nullptr;
-    Run([&] {
-        window = ::CreateWindowExW(WS_EX_NOACTIVATE, kTargetClass, title.c_str(),
-                                   WS_OVERLAPPEDWINDOW, 20, 20, 200, 120, nullptr, nullptr,
-                                   ::GetModuleHandleW(nullptr), nullptr);
-        if (window && visible) {
-            ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
-                           SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-        }
-    });
-    if (window) windows_.push_back(window);
-    return window;
-}
-
-std::vector<HWND> TargetWindows::CreateMany(const std::wstring& prefix, int count, int first) {
-    std::vector<HWND> created;
-    created.reserve(static_cast<std::size_t>(count));
-    Run([&] {
-        for (int i = 0; i < count; ++i) {
-            const std::wstring title = prefix + std::to_wstring(first + i);
-            // Small tool windows: no taskbar buttons, no activation, little to paint.
-            const HWND window = ::CreateWindowExW(
-                WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kTargetClass, title.c_str(), WS_POPUP,
-                (i % 30) * 30, (i / 30) % 20 * 30, 24, 24, nullptr, nullptr,
-                ::GetModuleHandleW(nullptr), nullptr);
-            if (!window) break;
-            ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
-                           SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-            created.push_back(window);
-        }
-    });
-    windows_.insert(windows_.end(), created.begin(), created.end());
-    return created;
-}
-
-void TargetWindows::Destroy(HWND window) {
-    Run([&] { ::DestroyWindow(window); });
-    std::erase(windows_, window);
-}
-
-void TargetWindows::DestroyAll() {
-    Run([&] {
-        for (const HWND window : windows_) ::DestroyWindow(window);
-    });
-    windows_.clear();
-}
-
-void TargetWindows::BringToTop(HWND window) {
-    Run([&] {
-        ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-    });
 }
 
 }  // namespace driver

@@ -1,6 +1,6 @@
 // A small Win32 driver for the end-to-end tests: starts jumper.exe, finds its window and
-// controls, reads and types into them, and makes target windows of its own. Its checks are
-// check.h's.
+// controls, reads and types into them, and runs a test's session with it. Its checks are
+// check.h's; target windows are target_window.h's.
 #pragma once
 
 #include <windows.h>
@@ -15,19 +15,11 @@
 #include <vector>
 
 #include "check.h"
+#include "platform/unique_handle.h"
 
 namespace driver {
 
 std::wstring Widen(std::string_view utf8);  // from UTF-8
-
-// ---- Handles ------------------------------------------------------------------------------
-
-struct CloseHandleFn {
-    void operator()(HANDLE handle) const noexcept {
-        if (handle && handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
-    }
-};
-using unique_handle = std::unique_ptr<void, CloseHandleFn>;
 
 // ---- Waiting and time ---------------------------------------------------------------------
 
@@ -75,6 +67,8 @@ int ComboCount(HWND combo);
 int ComboSelection(HWND combo);  // CB_ERR (-1) when nothing is selected
 std::wstring ComboItem(HWND combo, int index);
 std::vector<std::wstring> ComboItems(HWND combo);
+// The index of the first item that is title, or -1.
+int IndexOf(const std::vector<std::wstring>& items, const std::wstring& title);
 HWND ComboEdit(HWND combo);  // the edit part of an editable combo box
 struct Selection {
     DWORD start;
@@ -107,8 +101,29 @@ bool DismissMessageBox(const MessageBoxInfo& box, DWORD timeout_ms = 5000);
 // already looks like a Windows one is kept, with slashes turned round.
 std::wstring WindowsPath(const std::string& path);
 
+// The threads of a process, counted in a system snapshot.
+int CountThreads(DWORD process_id);
+
+// What a process holds: private bytes, kernel handles, GDI and USER objects. A figure the
+// system does not report is 0 (Wine reports no GDI or USER objects).
+struct Usage {
+    double private_bytes = 0;
+    double handles = 0;
+    double gdi_objects = 0;
+    double user_objects = 0;
+};
+Usage UsageOf(HANDLE process);
+// Prints the usage as figures named <what>_private_bytes, <what>_handles, and so on.
+void PrintUsage(const char* what, const Usage& usage);
+
+// jumper.exe, worked from outside as the user would.
 class Program {
 public:
+    Program() = default;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    ~Program();  // ends the process if it still runs
+
     // Starts the executable; false when CreateProcess fails.
     bool Start(const std::wstring& executable);
     // Waits until the process shows its main window (class TForm1) with at least min_items
@@ -123,12 +138,38 @@ public:
     // The time from CreateProcess to the main window shown with its list filled.
     double StartupMilliseconds() const { return startup_ms_; }
 
+    // The wide button's caption.
+    std::wstring Caption() const;
+    void Refresh() const;  // "Refresh"
+    // Refreshes the list, then selects the item with title as the user would; false when
+    // the list has no such item.
+    bool Select(const std::wstring& title) const;
+    // The four fields: Min Width, Min Height, Max Width, Max Height.
+    void SetFields(std::wstring_view min_width, std::wstring_view min_height,
+                   std::wstring_view max_width, std::wstring_view max_height) const;
+    // Presses the wide button and returns when its handler has run.
+    void Press() const;
+    // Presses the wide button when its handler is expected to fail: the error box, after
+    // dismissing it, or nothing when no box came within timeout_ms.
+    std::optional<MessageBoxInfo> PressForError(DWORD timeout_ms = 5000) const;
+    // Waits until the wide button reads caption; the seconds it took, or nothing on timeout.
+    std::optional<double> WaitForCaption(std::wstring_view caption, DWORD timeout_ms) const;
+    int Threads() const { return CountThreads(process_id_); }
+    // Waits until the process has at most limit threads; the count it ended with.
+    int WaitForThreads(int limit, DWORD timeout_ms) const;
+    // Returns once the user-interface thread has handled every message posted to it before
+    // (PostClick's presses); false on timeout.
+    bool WaitForPosted(DWORD timeout_ms = 10000) const;
+    Usage UsageNow() const { return UsageOf(process_.get()); }
+    // Whether the program shows a dialog box (an error box) on its user-interface thread.
+    bool ShowsDialog() const;
+
     // Whether the process is still running.
     bool Running() const;
-    // Posts WM_CLOSE to the main window.
-    void Close() const;
-    // Waits for the process to end; its exit code, or nothing on timeout.
-    std::optional<DWORD> WaitForExit(DWORD timeout_ms) const;
+    // Closes the main window and checks that the process ends within timeout_ms with exit
+    // code 0 (a crash otherwise); the seconds it took, or nothing when it failed. Only the
+    // first call closes and checks: later ones return its result.
+    std::optional<double> CloseAndCheckExit(DWORD timeout_ms = 15000);
     // Loads the probe DLL (window_probe.dll) into the process and returns the text it reports
     // about the main window's DPI, icons and its controls' fonts, which only the window's own
     // process can read. The probe first carries out request, if there is one (see
@@ -138,17 +179,26 @@ public:
                                               DWORD timeout_ms = 10000) const;
     // Ends the process if it still runs (for a test that gives up).
     void Kill();
-    ~Program();
 
 private:
-    unique_handle process_;
-    unique_handle thread_;
+    platform::unique_handle process_;
+    platform::unique_handle thread_;
     DWORD process_id_ = 0;
     DWORD ui_thread_id_ = 0;
     HWND window_ = nullptr;
     Clock::time_point started_{};
     double startup_ms_ = 0;
+    std::optional<std::optional<double>> closed_;  // CloseAndCheckExit's result, once called
 };
+
+// Starts executable, waits for its main window with at least min_items listed, runs body,
+// then closes the program and checks its exit code 0. False when it did not start.
+bool RunProgram(const std::wstring& executable, const std::function<void(Program&)>& body,
+                int min_items = 1);
+// A test's whole session with jumper.exe (the path CTest passes): RunProgram, then the
+// report under name; the exit code for main.
+int Session(const char* name, const std::string& executable,
+            const std::function<void(Program&)>& body, int min_items = 1);
 
 // The lines of a probe report by their first two words ("icon big", "font 201"), each
 // holding the rest of its line.
@@ -157,40 +207,5 @@ std::map<std::wstring, std::wstring> ParseProbeReport(const std::wstring& report
 // Makes the driver per-monitor DPI aware, so that it reads and sets every window's
 // rectangle in real pixels whatever the DPI; false where the system cannot.
 bool MakeDpiAware();
-
-// ---- Target windows of the driver's own ---------------------------------------------------
-
-// A thread of the driver that owns top-level windows and pumps their messages, so that they
-// answer other processes (GetWindowText of another process's window sends it WM_GETTEXT).
-class TargetWindows {
-public:
-    TargetWindows();
-    ~TargetWindows();  // destroys the windows and ends the thread
-    TargetWindows(const TargetWindows&) = delete;
-    TargetWindows& operator=(const TargetWindows&) = delete;
-
-    // A plain top-level window with the title; visible ones are shown without activation
-    // and go to the top of the z-order.
-    HWND Create(const std::wstring& title, bool visible = true);
-    // Many small windows titled prefix + number (first, first+1, ...), visible, no taskbar
-    // buttons. Returns them in creation order (the last one is on top).
-    std::vector<HWND> CreateMany(const std::wstring& prefix, int count, int first = 0);
-    void Destroy(HWND window);
-    void DestroyAll();
-    // Puts window at the top of the z-order without activating it.
-    void BringToTop(HWND window);
-    // Runs work on the windows' thread and waits for it.
-    void Run(const std::function<void()>& work);
-    std::size_t Count() const { return windows_.size(); }
-
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-    void Loop();
-
-    std::thread thread_;
-    HWND control_ = nullptr;  // message-only window that runs work on the thread
-    std::vector<HWND> windows_;
-    unique_handle ready_;
-};
 
 }  // namespace driver

@@ -8,6 +8,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"JumpTestTarget";
 constexpr UINT kBlockMessage = WM_APP + 40;
+constexpr UINT kRunMessage = WM_APP + 41;
 
 void RegisterTargetClass(WNDPROC procedure) {
     static const bool registered = [procedure] {
@@ -32,23 +33,20 @@ std::string Describe(const RECT& rect) {
     return text;
 }
 
-TargetWindow::TargetWindow(Options options) : options_(std::move(options)) {
+TargetWindow::TargetWindow(Options options)
+    : options_(std::move(options)),
+      ready_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      held_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     RegisterTargetClass(&TargetWindow::WndProc);
-    ready_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    held_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread_ = ::CreateThread(nullptr, 0, &TargetWindow::ThreadMain, this, 0, &thread_id_);
-    ::WaitForSingleObject(ready_, 10000);
+    thread_.reset(::CreateThread(nullptr, 0, &TargetWindow::ThreadMain, this, 0, &thread_id_));
+    ::WaitForSingleObject(ready_.get(), 10000);
 }
 
 TargetWindow::~TargetWindow() {
     if (hwnd_ && ::IsWindow(hwnd_)) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     ::PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
     // A thread that has been told to block may still be sleeping: it is not waited for long.
-    if (::WaitForSingleObject(thread_, 20000) == WAIT_OBJECT_0) {
-        ::CloseHandle(thread_);
-        ::CloseHandle(ready_);
-        ::CloseHandle(held_);
-    }
+    ::WaitForSingleObject(thread_.get(), 20000);
 }
 
 DWORD WINAPI TargetWindow::ThreadMain(void* param) {
@@ -59,8 +57,10 @@ DWORD WINAPI TargetWindow::ThreadMain(void* param) {
                                         WS_OVERLAPPEDWINDOW, 20, 20, 60, 40, nullptr, nullptr,
                                         ::GetModuleHandleW(nullptr), self);
     self->hwnd_ = hwnd;
-    if (hwnd) ::ShowWindow(hwnd, self->options_.minimised ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
-    ::SetEvent(self->ready_);
+    if (hwnd && self->options_.visible) {
+        ::ShowWindow(hwnd, self->options_.minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+    }
+    ::SetEvent(self->ready_.get());
     if (!hwnd) return 1;
 
     MSG message{};
@@ -108,12 +108,15 @@ LRESULT CALLBACK TargetWindow::WndProc(HWND hwnd, UINT message, WPARAM wparam, L
         self->Record(event);
         if ((pos->flags & SWP_HIDEWINDOW) != 0) {
             if (const DWORD hold = self->hold_ms_.exchange(0)) {
-                ::SetEvent(self->held_);
+                ::SetEvent(self->held_.get());
                 ::Sleep(hold);
             }
         }
         break;
     }
+    case kRunMessage:
+        (*reinterpret_cast<const std::function<void()>*>(lparam))();
+        return 0;
     case kBlockMessage:
         ::Sleep(static_cast<DWORD>(wparam));
         return 0;
@@ -166,7 +169,7 @@ bool TargetWindow::WaitForEvents(std::size_t count, std::chrono::milliseconds ti
 void TargetWindow::Close() {
     if (!hwnd_) return;
     ::SendMessageTimeoutW(hwnd_, WM_CLOSE, 0, 0, SMTO_NORMAL, 10000, nullptr);
-    ::WaitForSingleObject(thread_, 10000);
+    ::WaitForSingleObject(thread_.get(), 10000);
 }
 
 void TargetWindow::Block(std::chrono::milliseconds time) {
@@ -180,12 +183,92 @@ void TargetWindow::Settle(HWND window) {
 }
 
 void TargetWindow::HoldNextHide(std::chrono::milliseconds time) {
-    ::ResetEvent(held_);
+    ::ResetEvent(held_.get());
     hold_ms_ = static_cast<DWORD>(time.count());
 }
 
 bool TargetWindow::WaitForHeldHide(std::chrono::milliseconds timeout) const {
-    return ::WaitForSingleObject(held_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+    return ::WaitForSingleObject(held_.get(), static_cast<DWORD>(timeout.count())) ==
+           WAIT_OBJECT_0;
+}
+
+void TargetWindow::Run(const std::function<void()>& work) {
+    ::SendMessageW(hwnd_, kRunMessage, 0, reinterpret_cast<LPARAM>(&work));
+}
+
+namespace {
+
+void ShowOnTop(HWND window) {
+    ::SetWindowPos(window, HWND_TOP, 0, 0, 0, 0,
+                   SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+}
+
+}  // namespace
+
+HWND TargetWindow::Add(const std::wstring& title, bool visible) {
+    HWND window = nullptr;
+    Run([&] {
+        // No creation parameter: the window's messages are not recorded.
+        window = ::CreateWindowExW(WS_EX_NOACTIVATE, kClassName, title.c_str(),
+                                   WS_OVERLAPPEDWINDOW, 20, 20, 200, 120, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+        if (window && visible) ShowOnTop(window);
+    });
+    return window;
+}
+
+std::vector<HWND> TargetWindow::AddMany(const std::wstring& prefix, int count) {
+    std::vector<HWND> created;
+    created.reserve(static_cast<std::size_t>(count));
+    Run([&] {
+        for (int i = 0; i < count; ++i) {
+            // Small tool windows: no taskbar buttons, no activation. Left of the screen, where
+            // Wine shows them without mapping an X window: nothing to paint or restack, so
+            // thousands are shown and settle in a fraction of the time.
+            const HWND window = ::CreateWindowExW(
+                WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClassName,
+                (prefix + std::to_wstring(i)).c_str(), WS_POPUP, -200, 0, 24, 24, nullptr,
+                nullptr, ::GetModuleHandleW(nullptr), nullptr);
+            if (!window) break;
+            ShowOnTop(window);
+            created.push_back(window);
+        }
+    });
+    return created;
+}
+
+void TargetWindow::Destroy(HWND window) {
+    Run([&] { ::DestroyWindow(window); });
+}
+
+std::vector<Moved> Placements(const std::vector<WindowEvent>& events) {
+    std::vector<Moved> moved;
+    for (const WindowEvent& event : events) {
+        if (event.IsMoveOrSize() && event.visible && !event.iconic) {
+            moved.push_back({event.time, event.rect});
+        }
+    }
+    return moved;
+}
+
+std::vector<Moved> WaitForPlacements(const TargetWindow& target, Clock::time_point since,
+                                     std::size_t count, DWORD timeout_ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::vector<Moved> moved = Placements(target.EventsSince(since));
+    while (moved.size() < count && Clock::now() < deadline) {
+        ::Sleep(10);
+        moved = Placements(target.EventsSince(since));
+    }
+    return moved;
+}
+
+bool LeftHidden(const std::vector<WindowEvent>& events) {
+    bool hidden = false;
+    for (const WindowEvent& event : events) {
+        if (event.IsHide()) hidden = true;
+        if (event.IsShow() && event.visible) hidden = false;
+    }
+    return hidden;
 }
 
 }  // namespace jumptest

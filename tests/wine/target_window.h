@@ -1,5 +1,7 @@
-// A target window for the jump tests: a plain top-level window on a thread of its own that
-// pumps messages and records every show, hide, move and resize it is given.
+// Target windows of the test's own: a plain top-level window on a thread of its own that
+// pumps messages and records every show, hide, move and resize it is given; more windows,
+// not recorded, can be made on the same thread (the catalogue's desktop full of windows).
+// Every window is shown without activation, so that a test beside it keeps the foreground.
 #pragma once
 
 #include <windows.h>
@@ -7,11 +9,13 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "check.h"
+#include "platform/unique_handle.h"
 
 namespace jumptest {
 
@@ -45,6 +49,7 @@ public:
     struct Options {
         std::wstring title;
         bool minimised = false;
+        bool visible = true;
     };
 
     explicit TargetWindow(Options options);
@@ -76,6 +81,16 @@ public:
     void Settle() const { Settle(hwnd_); }
     static void Settle(HWND window);
 
+    // More plain windows on the same thread, not recorded: visible ones go to the top of the
+    // z-order.
+    HWND Add(const std::wstring& title, bool visible = true);
+    // Many small visible windows titled prefix + number, off the screen and with no taskbar
+    // buttons, in creation order (the last one on top).
+    std::vector<HWND> AddMany(const std::wstring& prefix, int count);
+    void Destroy(HWND window);
+    // Runs work on the windows' thread and waits for it.
+    void Run(const std::function<void()>& work);
+
 private:
     static DWORD WINAPI ThreadMain(void* self);
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -84,15 +99,30 @@ private:
     Options options_;
     HWND hwnd_ = nullptr;
     DWORD thread_id_ = 0;
-    HANDLE thread_ = nullptr;
-    HANDLE ready_ = nullptr;
-    HANDLE held_ = nullptr;  // set once a held hiding has begun
+    platform::unique_handle thread_;
+    platform::unique_handle ready_;
+    platform::unique_handle held_;  // set once a held hiding has begun
     std::atomic<DWORD> hold_ms_{0};  // how long the next hiding is held
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<WindowEvent> events_;
 };
+
+// One placement of a target as the window saw it: a move or resize that left it visible
+// and normal.
+struct Moved {
+    Clock::time_point time;
+    RECT rect;
+};
+std::vector<Moved> Placements(const std::vector<WindowEvent>& events);
+
+// Waits until the target has been placed count times after since; the placements.
+std::vector<Moved> WaitForPlacements(const TargetWindow& target, Clock::time_point since,
+                                     std::size_t count, DWORD timeout_ms);
+
+// Whether the target was hidden and not shown again afterwards.
+bool LeftHidden(const std::vector<WindowEvent>& events);
 
 // Formats a rectangle as "x,y wxh".
 std::string Describe(const RECT& rect);

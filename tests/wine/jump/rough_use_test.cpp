@@ -1,7 +1,8 @@
 // Rough use of the real program, one run of it throughout:
 //   toggles        200 presses (or as many as asked) of the wide button in quick succession
-//                  leave at most one worker, and none once it is stopped (threads of the
-//                  process counted); 11 s after the last press the caption tells the truth
+//                  start workers and leave at most one, and none once it is stopped
+//                  (threads of the process counted); once the stopped workers have
+//                  finished their cycle the caption tells the truth
 //   closed target  the target is closed while it jumps: the program runs on, "Stop" works
 //   hung target    the target's thread stops pumping messages while it jumps: "Stop" still
 //                  ends the worker and the main window keeps answering
@@ -18,6 +19,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -25,20 +27,22 @@
 #include <thread>
 #include <vector>
 
-#include "jumper_app.h"
+#include "driver.h"
+#include "jumper/jump_control.h"
 #include "target_window.h"
 #include "ui/form1_layout.h"
 
 using namespace std::chrono_literals;
-using check::Check;
-using check::Clock;
-using check::Loss;
-using check::Print;
-using check::Seconds;
-using jumptest::JumperApp;
+using namespace check;
+using driver::Program;
+using jumper::kCaptionRandom;
+using jumper::kCaptionStop;
 using jumptest::TargetWindow;
 
 namespace {
+
+// Longer than any pause (under 5 s): the worker has met the target since.
+constexpr DWORD kLongerThanAPause = 5500;
 
 TargetWindow::Options Titled(const wchar_t* title) {
     TargetWindow::Options options;
@@ -46,34 +50,24 @@ TargetWindow::Options Titled(const wchar_t* title) {
     return options;
 }
 
-// Waits until the process has at most limit threads; the count it ended with.
-int WaitForThreads(const JumperApp& app, int limit, DWORD timeout_ms) {
-    int count = app.Threads();
-    driver::WaitFor(
-        [&] {
-            count = app.Threads();
-            return count <= limit;
-        },
-        timeout_ms);
-    return count;
-}
-
 // Stops the worker if the button says one runs; whether the button then reads Random.
-bool StopIfRunning(const JumperApp& app, DWORD timeout_ms, const char* what) {
-    if (app.Caption() == L"Stop") app.Press();
-    const auto waited = app.WaitForCaption(L"Random", timeout_ms);
+bool StopIfRunning(const Program& app, DWORD timeout_ms, const char* what) {
+    if (app.Caption() == kCaptionStop) app.Press();
+    const auto waited = app.WaitForCaption(kCaptionRandom, timeout_ms);
     if (waited) Print("%s: Random %.3f s after Stop", what, *waited);
     return Check(waited.has_value(), "%s: the button reads Random within %lu s", what,
                  timeout_ms / 1000);
 }
 
-// Stops the worker if the button says one runs, and waits for its thread to end: the time
-// from the press to the end is a figure.
-void StopToEnd(const JumperApp& app, int idle, const char* what) {
-    const bool stopping = app.Caption() == L"Stop";
+// Stops the worker and waits for its thread to end: the time from the press to the end is a
+// figure. Where a worker must be running the button has to read Stop; after the toggles it
+// may read either.
+void StopToEnd(const Program& app, int idle, const char* what, bool must_run) {
+    const bool stopping = app.Caption() == kCaptionStop;
+    if (must_run) Check(stopping, "%s: the button reads Stop before the stop", what);
     const auto pressed = Clock::now();
     StopIfRunning(app, 15000, what);
-    const int after = WaitForThreads(app, idle, 20000);
+    const int after = app.WaitForThreads(idle, 20000);
     const double to_end = Seconds(pressed, Clock::now());
     Print("%s: %d thread(s) %.3f s after the stop", what, after, to_end);
     if (Check(Loss::WorkerLeft, after <= idle,
@@ -83,27 +77,30 @@ void StopToEnd(const JumperApp& app, int idle, const char* what) {
     }
 }
 
-// Read at least 11 s after the last press, when a stopped worker has finished its cycle:
-// "Stop" needs a worker alive, "Random" a target that keeps still.
-void CaptionTellsTruth(const JumperApp& app, const TargetWindow& target, int idle,
+// Read once every stopped worker has finished its cycle: "Stop" needs a worker alive,
+// "Random" a target that keeps still until the last worker has ended, a pause at most.
+void CaptionTellsTruth(const Program& app, const TargetWindow& target, int idle,
                        const char* what) {
-    if (app.Caption() == L"Stop") {
+    if (app.Caption() == kCaptionStop) {
         const int threads = app.Threads();
         Check(Loss::UntrueCaption, threads > idle,
               "%s: the button reads Stop with no worker alive (%d threads, idle %d)", what,
               threads, idle);
         return;
     }
+    target.Settle();  // what was queued before the caption was read
     const auto since = Clock::now();
-    ::Sleep(5500);  // longer than any pause
+    const int threads = app.WaitForThreads(idle, kLongerThanAPause);
+    target.Settle();
     const std::size_t moved = jumptest::Placements(target.EventsSince(since)).size();
     Check(Loss::UntrueCaption, moved == 0,
-          "%s: the button reads Random while the target moves (%zu placements in 5.5 s)", what,
-          moved);
+          "%s: the button reads Random while the target moves (%zu placements, %d threads, "
+          "idle %d)",
+          what, moved, threads, idle);
 }
 
-void Toggles(const JumperApp& app, const TargetWindow& target, int idle, int total) {
-    if (!Check(app.Select(target.Title()), "toggles: the target is in the list")) return;
+void Toggles(const Program& app, const TargetWindow& target, int idle, int total) {
+    if (!check::SetUp(app.Select(target.Title()), "the toggled target is in the list")) return;
 
     // Presses come singly and in bursts of up to four that reach the program's queue
     // together, so that a press often lands just after a start, before its worker's first
@@ -136,75 +133,81 @@ void Toggles(const JumperApp& app, const TargetWindow& target, int idle, int tot
     }
     spinning = false;
     for (std::thread& spinner : spinners) spinner.join();
-    ::Sleep(500);  // the last presses are handled
+    check::SetUp(app.WaitForPosted(), "the presses are handled");
+    most = std::max(most, app.Threads());  // the last presses' worker, too
     const auto last_press = Clock::now();
     Print("toggles: %d presses (%d bursts) in %.2f s; threads: %d idle, at most %d", presses,
           bursts, Seconds(start, last_press), idle, most);
     check::Figure("presses", presses);
+    Check(most > idle, "toggles: the presses start workers (at most %d threads, %d idle)", most,
+          idle);
 
     // Workers that were stopped finish their cycle, about 10 s at most; then only the
-    // current one is left, if the button says that one runs.
-    std::this_thread::sleep_until(last_press + 11s);
+    // current one is left, if the button says that one runs. Once no worker is left at all
+    // nothing changes any more.
     int settled = 0;
     bool running = false;
     driver::WaitFor(
         [&] {
-            running = app.Caption() == L"Stop";
+            running = app.Caption() == kCaptionStop;
             settled = app.Threads();
-            return settled <= idle + (running ? 1 : 0);
+            return settled <= idle || (settled <= idle + (running ? 1 : 0) &&
+                                       Clock::now() >= last_press + 11s);
         },
-        15000);
-    Print("toggles: %d thread(s) once settled, the button reads %s", settled,
-          running ? "Stop" : "Random");
+        26000);
+    Print("toggles: %d thread(s) once settled, %.1f s after the last press, the button reads %s",
+          settled, Seconds(last_press, Clock::now()), running ? "Stop" : "Random");
     Check(Loss::WorkerLeft, settled <= idle + (running ? 1 : 0),
           "toggles: no worker is left but the one the button shows (%d threads, %d idle)",
           settled, idle);
     CaptionTellsTruth(app, target, idle, "toggles");
 
-    StopToEnd(app, idle, "toggles");
+    StopToEnd(app, idle, "toggles", false);
     Check(Loss::TargetHidden, ::IsWindowVisible(target.Handle()) != FALSE,
           "toggles: the target is left visible");
 }
 
-void ClosedTarget(const JumperApp& app, TargetWindow& target) {
-    if (!Check(app.Select(target.Title()), "closed target: the target is in the list")) return;
+void ClosedTarget(const Program& app, TargetWindow& target) {
+    if (!check::SetUp(app.Select(target.Title()), "the closed target is in the list")) return;
     const auto start = Clock::now();
     app.Press();
-    const auto moved = jumptest::WaitForPlacements(target, start, 1, 5000);
-    if (!Check(!moved.empty(), "closed target: the target jumps")) return;
+    if (!check::SetUp(!jumptest::WaitForPlacements(target, start, 1, 5000).empty(),
+                      "the closed target jumps")) {
+        return;
+    }
     target.Close();
-    Check(!::IsWindow(target.Handle()), "closed target: the target is gone");
-    ::Sleep(6000);  // long enough for a placement on the gone window
-    Check(Loss::Crash, app.Program().Running(), "closed target: the program is still running");
-    Check(driver::Responds(app.Program().Window(), 2000),
-          "closed target: the main window answers");
-    Check(app.Caption() == L"Stop", "closed target: the button reads Stop while jumping");
+    if (!check::SetUp(!::IsWindow(target.Handle()), "the closed target is gone")) return;
+    ::Sleep(kLongerThanAPause);  // a placement on the gone window is tried meanwhile
+    Check(Loss::Crash, app.Running(), "closed target: the program is still running");
+    Check(driver::Responds(app.Window(), 2000), "closed target: the main window answers");
+    Check(app.Caption() == kCaptionStop, "closed target: the button reads Stop while jumping");
     StopIfRunning(app, 15000, "closed target");
-    Check(Loss::Crash, app.Program().Running(),
-          "closed target: the program runs on after the stop");
+    Check(Loss::Crash, app.Running(), "closed target: the program runs on after the stop");
 }
 
-void HungTarget(const JumperApp& app, TargetWindow& target) {
-    if (!Check(app.Select(target.Title()), "hung target: the target is in the list")) return;
+void HungTarget(const Program& app, TargetWindow& target) {
+    if (!check::SetUp(app.Select(target.Title()), "the hung target is in the list")) return;
     const auto start = Clock::now();
     app.Press();
-    const auto moved = jumptest::WaitForPlacements(target, start, 1, 5000);
-    if (!Check(!moved.empty(), "hung target: the target jumps")) return;
+    if (!check::SetUp(!jumptest::WaitForPlacements(target, start, 1, 5000).empty(),
+                      "the hung target jumps")) {
+        return;
+    }
     // Hung for longer than a pause and the wait for the stop together, so that the worker
     // meets the hung window at least once before the stop.
     target.Block(40s);
-    ::Sleep(200);
-    Check(!driver::Responds(target.Handle(), 200), "hung target: the target does not answer");
-    ::Sleep(5500);
-    Check(driver::Responds(app.Program().Window(), 2000),
+    check::SetUp(driver::WaitFor([&] { return !driver::Responds(target.Handle(), 100); }, 2000),
+                 "the hung target does not answer");
+    ::Sleep(kLongerThanAPause);
+    Check(driver::Responds(app.Window(), 2000),
           "hung target: the main window answers while the target hangs");
-    if (!Check(app.Caption() == L"Stop", "hung target: the button reads Stop")) return;
+    if (!Check(app.Caption() == kCaptionStop, "hung target: the button reads Stop")) return;
     app.Press();
     const auto pressed = Clock::now();
-    const auto waited = app.WaitForCaption(L"Random", 20000);
+    const auto waited = app.WaitForCaption(kCaptionRandom, 20000);
     if (waited) Print("hung target: Random %.3f s after Stop", *waited);
     Check(waited.has_value(), "hung target: the button reads Random within 20 s");
-    Check(driver::Responds(app.Program().Window(), 2000), "hung target: the main window answers");
+    Check(driver::Responds(app.Window(), 2000), "hung target: the main window answers");
     Print("hung target: %zu placement(s) seen since the stop",
           jumptest::Placements(target.EventsSince(pressed)).size());
 }
@@ -222,14 +225,14 @@ constexpr std::array<Fields, 5> kFieldSets = {{{L"100", L"100", L"300", L"300"},
                                               {L"$64", L"$64", L"$C8", L"$C8"}}};
 constexpr Fields kNoNumber = {L"100", L"100", L"abc", L"300"};
 
-void SetFields(const JumperApp& app, const Fields& fields) {
+void SetFields(const Program& app, const Fields& fields) {
     app.SetFields(fields.min_width, fields.min_height, fields.max_width, fields.max_height);
 }
 
 // Chooses the target and presses Random; whether it jumps.
-bool StartOn(const JumperApp& app, const TargetWindow& target) {
-    if (!Check(app.Select(target.Title()), "long run: %s is in the list",
-               check::Narrow(target.Title()).c_str())) {
+bool StartOn(const Program& app, const TargetWindow& target) {
+    if (!check::SetUp(app.Select(target.Title()), "%s is in the list",
+                      check::Narrow(target.Title()).c_str())) {
         return false;
     }
     const auto start = Clock::now();
@@ -243,11 +246,11 @@ std::unique_ptr<TargetWindow> LongRunTarget(int number) {
         Titled((L"Jump target long run " + std::to_wstring(number)).c_str()));
 }
 
-void LongRun(const JumperApp& app, int idle, double minutes) {
+void LongRun(const Program& app, int idle, double minutes) {
     const auto start = Clock::now();
     const auto end = start + std::chrono::duration_cast<Clock::duration>(
                                  std::chrono::duration<double>(minutes * 60));
-    jumptest::PrintUsage("long_run_start", app.UsageNow());
+    driver::PrintUsage("long_run_start", app.UsageNow());
     int targets = 1;
     std::unique_ptr<TargetWindow> target = LongRunTarget(targets);
     std::size_t field_set = 0;
@@ -259,19 +262,19 @@ void LongRun(const JumperApp& app, int idle, double minutes) {
         if (at > end) break;
         std::this_thread::sleep_until(at);
         const int second = tick * 30;
-        if (!Check(Loss::Crash, app.Program().Running(), "long run: the program runs at %d s",
+        if (!Check(Loss::Crash, app.Running(), "long run: the program runs at %d s",
                    second)) {
             return;
         }
         Check(Loss::Crash, !app.ShowsDialog(), "long run: no error box at %d s", second);
         if (Clock::now() - last_press >= 11s) CaptionTellsTruth(app, *target, idle, "long run");
-        if (second == 60) jumptest::PrintUsage("long_run_settled", app.UsageNow());
+        if (second == 60) driver::PrintUsage("long_run_settled", app.UsageNow());
 
         if (tick % 6 == 0) {
             Print("long run, %d s: the target is closed, another chosen", second);
             target->Close();
-            ::Sleep(6000);  // long enough for a placement on the gone window
-            StopToEnd(app, idle, "long run, closed target");
+            ::Sleep(kLongerThanAPause);  // a placement on the gone window is tried meanwhile
+            StopToEnd(app, idle, "long run, closed target", true);
             target = LongRunTarget(++targets);
             StartOn(app, *target);
             last_press = Clock::now();
@@ -280,18 +283,16 @@ void LongRun(const JumperApp& app, int idle, double minutes) {
             target->Block(30s);
         } else if (tick % 4 == 2) {
             Print("long run, %d s: a field that is no number ends the worker", second);
-            const auto changed = Clock::now();
             SetFields(app, kNoNumber);
-            const auto waited = app.WaitForCaption(L"Random", 20000);
+            const auto waited = app.WaitForCaption(kCaptionRandom, 20000);
             if (waited) Print("long run: Random %.3f s after the field turned bad", *waited);
             Check(waited.has_value(), "long run: the button reads Random within 20 s");
-            Check(!driver::WaitForMessageBox(app.Program().ThreadId(), 500).has_value(),
+            Check(!driver::WaitForMessageBox(app.ThreadId(), 500).has_value(),
                   "long run: the worker's end shows no message");
-            const int after = WaitForThreads(app, idle, 20000);
+            const int after = app.WaitForThreads(idle, 20000);
             Check(Loss::WorkerLeft, after <= idle,
                   "long run: the worker ends on the bad field (%d threads, idle %d)", after,
                   idle);
-            std::this_thread::sleep_until(changed + 11s);
             CaptionTellsTruth(app, *target, idle, "long run, bad field");
             field_set = (field_set + 1) % kFieldSets.size();
             SetFields(app, kFieldSets[field_set]);
@@ -302,11 +303,11 @@ void LongRun(const JumperApp& app, int idle, double minutes) {
             SetFields(app, kFieldSets[field_set]);
         }
     }
-    StopToEnd(app, idle, "long run");
+    StopToEnd(app, idle, "long run", true);
     Check(Loss::TargetHidden,
           ::IsWindowVisible(target->Handle()) != FALSE && !jumptest::LeftHidden(target->Events()),
           "long run: the target is left visible");
-    jumptest::PrintUsage("long_run_end", app.UsageNow());
+    driver::PrintUsage("long_run_end", app.UsageNow());
     const double ran = Seconds(start, Clock::now()) / 60;
     Print("long run: %.1f minutes, %d targets", ran, targets);
     check::Figure("minutes", ran);
@@ -326,29 +327,24 @@ int main(int argc, char** argv) {
     // Hangs at the end: not waited for when the test ends.
     auto* const hung = new TargetWindow(Titled(L"Jump target hung"));
 
-    JumperApp app(argv[1]);
-    if (Check(app.Ready(), "jumper.exe starts and shows its main window")) {
+    const int code = driver::Session("jump_rough_use", argv[1], [&](Program& app) {
         const int idle = app.Threads();
-        Print("-- toggles");
+        check::Section("toggles");
         Toggles(app, toggled, idle, presses);
-        Print("-- closed target");
+        check::Section("closed target");
         ClosedTarget(app, closed);
-        Print("-- hung target");
+        check::Section("hung target");
         HungTarget(app, *hung);
         if (minutes > 0) {
-            Print("-- long run");
+            check::Section("long run");
             // The hung target's worker ends once the target answers again.
-            const int left = WaitForThreads(app, idle, 60000);
+            const int left = app.WaitForThreads(idle, 60000);
             Check(Loss::WorkerLeft, left <= idle,
                   "long run: the hung target's worker has ended (%d threads, idle %d)", left,
                   idle);
             LongRun(app, idle, minutes);
         }
-        app.Program().Close();
-        const auto code = app.Program().WaitForExit(10000);
-        Check(Loss::Crash, code == 0u, "jumper.exe exits with code 0 when closed");
-    }
-    app.Program().Kill();
-    const int code = check::Report("jump_rough_use");
+    });
+    std::fflush(stdout);
     ::ExitProcess(static_cast<UINT>(code));
 }
