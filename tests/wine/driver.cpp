@@ -421,6 +421,8 @@ bool Program::Running() const {
 
 std::wstring Program::Caption() const { return WindowText(Control(ui::IdButton2)); }
 
+bool Program::CaptionIs(std::wstring_view caption) const { return Caption() == caption; }
+
 void Program::Refresh() const { Click(Control(ui::IdButton1)); }
 
 bool Program::Select(const std::wstring& title) const {
@@ -454,7 +456,7 @@ std::optional<MessageBoxInfo> Program::PressForError(DWORD timeout_ms) const {
 std::optional<double> Program::WaitForCaption(std::wstring_view caption,
                                               DWORD timeout_ms) const {
     const auto start = Clock::now();
-    if (!WaitFor([&] { return Caption() == caption; }, timeout_ms)) return std::nullopt;
+    if (!WaitFor([&] { return CaptionIs(caption); }, timeout_ms)) return std::nullopt;
     return check::Seconds(start, Clock::now());
 }
 

@@ -52,7 +52,7 @@ TargetWindow::Options Titled(const wchar_t* title) {
 
 // Stops the worker if the button says one runs; whether the button then reads Random.
 bool StopIfRunning(const Program& app, DWORD timeout_ms, const char* what) {
-    if (app.Caption() == kCaptionStop) app.Press();
+    if (app.CaptionIs(kCaptionStop)) app.Press();
     const auto waited = app.WaitForCaption(kCaptionRandom, timeout_ms);
     if (waited) Print("%s: Random %.3f s after Stop", what, *waited);
     return Check(waited.has_value(), "%s: the button reads Random within %lu s", what,
@@ -63,7 +63,7 @@ bool StopIfRunning(const Program& app, DWORD timeout_ms, const char* what) {
 // figure. Where a worker must be running the button has to read Stop; after the toggles it
 // may read either.
 void StopToEnd(const Program& app, int idle, const char* what, bool must_run) {
-    const bool stopping = app.Caption() == kCaptionStop;
+    const bool stopping = app.CaptionIs(kCaptionStop);
     if (must_run) Check(stopping, "%s: the button reads Stop before the stop", what);
     const auto pressed = Clock::now();
     StopIfRunning(app, 15000, what);
@@ -81,7 +81,7 @@ void StopToEnd(const Program& app, int idle, const char* what, bool must_run) {
 // "Random" a target that keeps still until the last worker has ended, a pause at most.
 void CaptionTellsTruth(const Program& app, const TargetWindow& target, int idle,
                        const char* what) {
-    if (app.Caption() == kCaptionStop) {
+    if (app.CaptionIs(kCaptionStop)) {
         const int threads = app.Threads();
         Check(Loss::UntrueCaption, threads > idle,
               "%s: the button reads Stop with no worker alive (%d threads, idle %d)", what,
@@ -149,7 +149,7 @@ void Toggles(const Program& app, const TargetWindow& target, int idle, int total
     bool running = false;
     driver::WaitFor(
         [&] {
-            running = app.Caption() == kCaptionStop;
+            running = app.CaptionIs(kCaptionStop);
             settled = app.Threads();
             return settled <= idle || (settled <= idle + (running ? 1 : 0) &&
                                        Clock::now() >= last_press + 11s);
@@ -180,7 +180,7 @@ void ClosedTarget(const Program& app, TargetWindow& target) {
     ::Sleep(kLongerThanAPause);  // a placement on the gone window is tried meanwhile
     Check(Loss::Crash, app.Running(), "closed target: the program is still running");
     Check(driver::Responds(app.Window(), 2000), "closed target: the main window answers");
-    Check(app.Caption() == kCaptionStop, "closed target: the button reads Stop while jumping");
+    Check(app.CaptionIs(kCaptionStop), "closed target: the button reads Stop while jumping");
     StopIfRunning(app, 15000, "closed target");
     Check(Loss::Crash, app.Running(), "closed target: the program runs on after the stop");
 }
@@ -201,7 +201,7 @@ void HungTarget(const Program& app, TargetWindow& target) {
     ::Sleep(kLongerThanAPause);
     Check(driver::Responds(app.Window(), 2000),
           "hung target: the main window answers while the target hangs");
-    if (!Check(app.Caption() == kCaptionStop, "hung target: the button reads Stop")) return;
+    if (!Check(app.CaptionIs(kCaptionStop), "hung target: the button reads Stop")) return;
     app.Press();
     const auto pressed = Clock::now();
     const auto waited = app.WaitForCaption(kCaptionRandom, 20000);

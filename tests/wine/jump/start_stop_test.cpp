@@ -86,7 +86,7 @@ bool Jumping(const Program& app, const TargetWindow& target) {
 
     Change(app, target, "both fields 300", L"300", L"300", 300, 300, start);
     Change(app, target, "min 300, max 100", L"300", L"100", 100, 299, start);
-    return Check(app.Caption() == kCaptionStop, "jumping: the button reads Stop while jumping");
+    return Check(app.CaptionIs(kCaptionStop), "jumping: the button reads Stop while jumping");
 }
 
 // Stop is double-clicked while the target hangs in the middle of being hidden, for longer
@@ -99,7 +99,7 @@ void Stop(const Program& app, TargetWindow& target, int idle) {
     ::Sleep(800);  // well into the hang
     const auto pressed = Clock::now();
     app.Press();
-    Check(app.Caption() == kCaptionStop, "stop: the button reads Stop while the target hangs");
+    Check(app.CaptionIs(kCaptionStop), "stop: the button reads Stop while the target hangs");
     ::Sleep(120);  // a double-click's second click
     app.Press();
     const int threads_after = app.Threads();
@@ -128,7 +128,7 @@ void Stop(const Program& app, TargetWindow& target, int idle) {
           "placements)",
           left, idle, after.size());
     Check(::IsWindowVisible(target.Handle()) != FALSE, "stop: the target is left visible");
-    Check(app.Caption() == kCaptionRandom, "stop: the button stays Random");
+    Check(app.CaptionIs(kCaptionRandom), "stop: the button stays Random");
 }
 
 }  // namespace
