@@ -36,10 +36,14 @@ struct WindowSize {
     std::uint32_t height;
 };
 
-// Converts all four fields before drawing, in the order Max Width, Min Width, Max Height,
-// Min Height, so that a bad field changes nothing and the first bad one in that order is
-// the one reported; then draws the width and the height, one draw each.
-WindowSize DrawSize(SizeFields& fields);
+// When the width is drawn: a refresh draws it as soon as the widths are read; a start request
+// reads all four fields first, so that a bad field costs the random source nothing.
+enum class WidthDraw { OnceRead, AfterAllFields };
+
+// Converts the fields in the order Max Width, Min Width, Max Height, Min Height, so that the
+// first bad one in that order is the one reported, and draws the width and then the height,
+// one draw each.
+WindowSize DrawSize(SizeFields& fields, WidthDraw width_draw);
 
 // The user-interface side of a worker. Called on the user-interface thread only.
 class HideThreadHost {

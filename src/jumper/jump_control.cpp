@@ -33,7 +33,8 @@ void TJumpControl::Button2Click() {
     const std::uint32_t target =
         StrToHandle(std::wstring(handle_text.begin(), handle_text.end()));
 
-    const WindowSize size = DrawSize(panel_);  // a bad field changes nothing
+    // A bad field changes nothing.
+    const WindowSize size = DrawSize(panel_, WidthDraw::AfterAllFields);
 
     activewindow = target;
     std::shared_ptr<THideThread> worker = HT;
@@ -46,7 +47,7 @@ void TJumpControl::Button2Click() {
     HT = std::move(worker);
 }
 
-WindowSize TJumpControl::NextSize() { return DrawSize(panel_); }
+WindowSize TJumpControl::NextSize() { return DrawSize(panel_, WidthDraw::OnceRead); }
 
 void TJumpControl::ShowRunState(const THideThread& worker, bool running) {
     if (&worker == HT.get()) panel_.SetButtonCaption(running ? kCaptionStop : kCaptionRandom);

@@ -433,7 +433,9 @@ public:
     std::map<SizeField, std::deque<std::wstring>> first_reads;
     std::vector<const jumper::THideThread*> reporters;  // every worker that called in
 
-    jumper::WindowSize NextSize() override { return jumper::DrawSize(*this); }
+    jumper::WindowSize NextSize() override {
+        return jumper::DrawSize(*this, jumper::WidthDraw::OnceRead);
+    }
     std::wstring FieldText(SizeField field) override {
         world_.Record(FieldEvent(field));
         auto& queued = first_reads[field];

@@ -172,7 +172,9 @@ TEST_F(HideThreadTest, BadFieldInTheRefreshEndsTheLoopSilently) {
     ASSERT_TRUE(PumpUntilEnded());
     const int y = model.Random(768);
     const int x = model.Random(1024);
-    // The refresh fails at Max Height, having drawn nothing; so does the final one.
+    // The refresh fails at Max Height, having drawn the width; so does the final one.
+    model.Range(100, 300);
+    model.Range(100, 300);
     const Log failing_refresh = {FieldEvent(SizeField::MaxWidth), FieldEvent(SizeField::MinWidth),
                                  FieldEvent(SizeField::MaxHeight)};
     Log expected = {ShowEvent(kTarget, platform::kSwShowNormal), MetricEvent(platform::kSmCyScreen),
@@ -182,6 +184,7 @@ TEST_F(HideThreadTest, BadFieldInTheRefreshEndsTheLoopSilently) {
     Append(expected, failing_refresh);
     expected.push_back("ended");
     EXPECT_EQ(world->Log(), expected);
+    EXPECT_EQ(jumper::RandSeed.load(), model.state);
     EXPECT_FALSE(worker->runningthread);
 }
 
