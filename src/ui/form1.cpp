@@ -110,8 +110,8 @@ LRESULT Guarded(HWND owner, Handler&& handler) noexcept {
 }  // namespace
 
 void ShowErrorBox(HWND owner, std::wstring_view message) {
-    ::MessageBoxW(owner, jumper::ErrorBoxText(message).c_str(), jumper::ApplicationTitle(ExecutablePath()).c_str(),
-                  MB_OK | MB_ICONERROR);
+    ::MessageBoxW(owner, jumper::ErrorBoxText(message).c_str(),
+                  jumper::ApplicationTitle(ExecutablePath()).c_str(), MB_OK | MB_ICONERROR);
 }
 
 void ShowError(HWND owner, const std::exception_ptr& failure) noexcept {
