@@ -171,7 +171,6 @@ HWND FocusOf(HWND window) {
     return info.hwndFocus;
 }
 
-HWND ForegroundWindow() { return ::GetForegroundWindow(); }
 
 int ComboCount(HWND combo) { return static_cast<int>(::SendMessageW(combo, CB_GETCOUNT, 0, 0)); }
 

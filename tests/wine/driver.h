@@ -60,7 +60,6 @@ bool TypeText(std::wstring_view text);  // Unicode characters through SendInput
 bool MakeForeground(HWND window);
 // The focused window of the thread that owns window (GetGUIThreadInfo), or null.
 HWND FocusOf(HWND window);
-HWND ForegroundWindow();
 
 // Combo boxes.
 int ComboCount(HWND combo);

@@ -135,11 +135,8 @@ LRESULT CALLBACK TargetWindow::WndProc(HWND hwnd, UINT message, WPARAM wparam, L
 void TargetWindow::Record(const WindowEvent& event) {
     WindowEvent stamped = event;
     stamped.time = Clock::now();
-    {
-        const std::lock_guard lock(mutex_);
-        events_.push_back(stamped);
-    }
-    changed_.notify_all();
+    const std::lock_guard lock(mutex_);
+    events_.push_back(stamped);
 }
 
 std::vector<WindowEvent> TargetWindow::Events() const {
@@ -154,16 +151,6 @@ std::vector<WindowEvent> TargetWindow::EventsSince(Clock::time_point since) cons
         if (event.time > since) later.push_back(event);
     }
     return later;
-}
-
-std::size_t TargetWindow::EventCount() const {
-    const std::lock_guard lock(mutex_);
-    return events_.size();
-}
-
-bool TargetWindow::WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [&] { return events_.size() >= count; });
 }
 
 void TargetWindow::Close() {

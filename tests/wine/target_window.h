@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -63,9 +62,6 @@ public:
 
     std::vector<WindowEvent> Events() const;
     std::vector<WindowEvent> EventsSince(Clock::time_point since) const;
-    std::size_t EventCount() const;
-    // Waits until at least count events are recorded; false on timeout.
-    bool WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const;
 
     // Destroys the window (WM_CLOSE on its own thread) and waits for it to be gone.
     void Close();
@@ -105,7 +101,6 @@ private:
     std::atomic<DWORD> hold_ms_{0};  // how long the next hiding is held
 
     mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
     std::vector<WindowEvent> events_;
 };
 
