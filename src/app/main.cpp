@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <chrono>
 #include <exception>
 #include <memory>
 
@@ -12,6 +13,10 @@
 #include "ui/form1.h"
 
 namespace {
+
+// How long the end of the process waits for a placement under way: only a target that does
+// not answer takes longer.
+constexpr std::chrono::milliseconds kPlacementWait{1000};
 
 // Before any other start-up code, the stack protector's among them, whose set-up asks the
 // system's cryptographic provider for random bytes and so loads the provider's DLL by name:
@@ -33,18 +38,19 @@ int RunMessageLoop(HWND main_window) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     // One desktop and one gate for the whole program; the workers hold them too.
+    std::shared_ptr<platform::Win32Desktop> desktop;
     std::shared_ptr<jumper::PlacementGate> gate;
     int exit_code = 1;
     try {
+        desktop = std::make_shared<platform::Win32Desktop>();
+        gate = std::make_shared<jumper::PlacementGate>();
         platform::Win32SeedClock clock;
         jumper::Randomize(clock);
 
         const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&controls);
 
-        gate = std::make_shared<jumper::PlacementGate>();
-        const auto form =
-            ui::TForm1::Create(instance, std::make_shared<platform::Win32Desktop>(), gate);
+        const auto form = ui::TForm1::Create(instance, desktop, gate);
         ::ShowWindow(form->Handle(), show_command);
         exit_code = RunMessageLoop(form->Handle());
     } catch (...) {
@@ -52,15 +58,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
         exit_code = 1;
     }
 
-    // The process ends at once, whatever a worker is doing, and never between the two calls
-    // of a placement, which would leave its target hidden.
-    if (gate) {
-        try {
-            gate->Close();
-        } catch (...) {
-            // The lock could not be taken (the system refused it): no worker holds it then.
-        }
-    }
+    // The process ends within about a second, whatever a worker or its target is doing, and
+    // leaves no target hidden.
+    if (gate) gate->EndPlacements(*desktop, kPlacementWait);
     // Ended here, with no exit-time code at all: nothing is left to flush, and a worker may
     // be killed in the middle of a throw (the refused placement, the failed refresh) holding
     // the heap's or the unwinder's lock, on which the runtime's and the DLLs' detach code,

@@ -82,24 +82,30 @@ void THideThread::Place(int show_command) {
     const std::uint64_t owner = activeowner;
 
     // Once the process has begun to end, no placement starts; one under way finishes first.
-    const PlacementGate::Pass pass(*gate_);
+    // From here to the end of the placement nothing allocates or takes a lock of the
+    // program's: the end of the process may have to end this thread in the middle of it.
+    const PlacementGate::Pass pass(*gate_, desktop_->GetCurrentThreadId(), target);
     if (!pass) throw platform::Exception(L"The program is closing");
 
     // A handle that no longer names the chosen window, closed and perhaps made again for
-    // someone else's, is left alone.
-    if (desktop_->GetWindowOwner(target) !=
-        platform::WindowOwner{static_cast<std::uint32_t>(owner >> 32),
-                              static_cast<std::uint32_t>(owner)}) {
-        return;
-    }
-    // Both calls queued to the target's thread, in order: whatever it does, it works through
-    // the hide before the show, and the worker never waits for it.
-    desktop_->ShowWindowAsync(target, show_command);
+    // someone else's, is left alone; so is a window whose program has stopped answering,
+    // until it answers again: it would hold the worker, and Stop with it. The position is
+    // drawn all the same, as for a window that has been closed.
+    const bool reachable =
+        desktop_->GetWindowOwner(target) ==
+            platform::WindowOwner{static_cast<std::uint32_t>(owner >> 32),
+                                  static_cast<std::uint32_t>(owner)} &&
+        !desktop_->IsHungAppWindow(target);
+    // Each call waits for the target: the show cannot begin before the hide is done, however
+    // the target's program pumps messages while it is being hidden.
+    if (reachable) desktop_->ShowWindow(target, show_command);
     const std::int32_t y = Random(desktop_->GetSystemMetrics(platform::kSmCyScreen));
     const std::int32_t x = Random(desktop_->GetSystemMetrics(platform::kSmCxScreen));
-    desktop_->SetWindowPos(target, platform::kHwndTop, x, y, static_cast<std::int32_t>(wdth.load()),
-                           static_cast<std::int32_t>(hght.load()),
-                           platform::kSwpShowWindow | platform::kSwpAsyncWindowPos);
+    if (reachable) {
+        desktop_->SetWindowPos(target, platform::kHwndTop, x, y,
+                               static_cast<std::int32_t>(wdth.load()),
+                               static_cast<std::int32_t>(hght.load()), platform::kSwpShowWindow);
+    }
 }
 
 void THideThread::Pause() { desktop_->Sleep(static_cast<std::uint32_t>(Random(5000))); }

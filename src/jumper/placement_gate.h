@@ -1,33 +1,53 @@
-// Lets the process end only between placements. Each placement queues a hide or a restore
-// and then a showing move to its target, and a process that ended between the two would
-// leave the target hidden for good; the calls never wait for the target, so a placement
-// is over in moments, whatever the target does.
+// The one record of the placements under way: which worker thread is placing which target.
+// It lets the process end only between placements, so that a window that a worker has hidden
+// is shown again before the process goes, and never holds a worker up while it places.
 #pragma once
 
-#include <mutex>
+#include <chrono>
+#include <cstdint>
+
+#include "platform/desktop.h"
+#include "platform/lock.h"
 
 namespace jumper {
 
 class PlacementGate {
 public:
-    // Held by a worker for the length of one placement; false when the gate has closed.
+    PlacementGate() = default;
+    PlacementGate(const PlacementGate&) = delete;
+    PlacementGate& operator=(const PlacementGate&) = delete;
+
+    // Held by a worker for the length of one placement of target, on the calling thread;
+    // false when the gate has closed. The lock is taken only to enter and to leave: a worker
+    // that its target holds up holds up no other.
     class Pass {
     public:
-        explicit Pass(PlacementGate& gate) : lock_(gate.mutex_), open_(!gate.closed_) {}
+        Pass(PlacementGate& gate, std::uint32_t thread_id, platform::WindowHandle target) noexcept;
+        ~Pass();
+        Pass(const Pass&) = delete;
+        Pass& operator=(const Pass&) = delete;
         explicit operator bool() const noexcept { return open_; }
 
     private:
-        std::lock_guard<std::mutex> lock_;
-        bool open_;
+        friend class PlacementGate;
+        PlacementGate& gate_;
+        std::uint32_t thread_id_;
+        platform::WindowHandle target_;
+        Pass* next_ = nullptr;  // the placements under way, linked through the passes
+        bool open_ = false;
     };
 
-    // Waits for the placement under way, if any, and refuses every later one: once it has
-    // returned, every target's queue ends with a showing call.
-    void Close();
+    // Ends the jumping as the process ends: no placement starts from now on, and those under
+    // way get up to wait to finish. A worker still inside one then has a target that stopped
+    // answering in the middle of it: that worker is ended first, and only then is its target
+    // shown again, queued, so that no hide of that worker can come after the show.
+    void EndPlacements(platform::Desktop& desktop, std::chrono::milliseconds wait) noexcept;
 
 private:
-    std::mutex mutex_;
-    bool closed_ = false;  // under mutex_
+    platform::Lock lock_;
+    platform::ConditionVariable idle_;  // woken as a placement ends
+    Pass* under_way_ = nullptr;         // under lock_
+    bool closed_ = false;               // under lock_
 };
 
 }  // namespace jumper

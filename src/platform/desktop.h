@@ -25,9 +25,9 @@ using EnumWindowsCallback = bool (*)(WindowHandle window, std::intptr_t context)
 
 inline constexpr int kSwHide = 0;                     // SW_HIDE
 inline constexpr int kSwShowNormal = 1;               // SW_SHOWNORMAL
+inline constexpr int kSwShowNa = 8;                   // SW_SHOWNA
 inline constexpr WindowHandle kHwndTop = 0;           // HWND_TOP
 inline constexpr unsigned kSwpShowWindow = 0x0040;    // SWP_SHOWWINDOW
-inline constexpr unsigned kSwpAsyncWindowPos = 0x4000;  // SWP_ASYNCWINDOWPOS
 inline constexpr int kSmCxScreen = 0;                 // SM_CXSCREEN
 inline constexpr int kSmCyScreen = 1;                 // SM_CYSCREEN
 inline constexpr unsigned kCpUtf8 = 65001;            // CP_UTF8
@@ -52,14 +52,21 @@ public:
     // GetWindowThreadProcessId: both zero when the handle names no window.
     virtual WindowOwner GetWindowOwner(WindowHandle window) = 0;
 
-    // Jump worker. The placement calls are the asynchronous ones (ShowWindowAsync, and
-    // SetWindowPos with SWP_ASYNCWINDOWPOS): each is queued to the target's own thread, in
-    // order, and none waits for a target that does not answer.
-    virtual void ShowWindowAsync(WindowHandle window, int command) = 0;
+    // Jump worker. ShowWindow and SetWindowPos wait for a window of another thread to carry
+    // them out; IsHungAppWindow never waits: whether the system finds the window's thread not
+    // answering (no message taken for five seconds).
+    virtual bool IsHungAppWindow(WindowHandle window) = 0;
+    virtual void ShowWindow(WindowHandle window, int command) = 0;
     virtual void SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y,
                               int width, int height, unsigned flags) = 0;
     virtual int GetSystemMetrics(int index) = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+
+    // The end of the process. ShowWindowAsync queues the call to the window's own thread and
+    // returns at once. TerminateThread ends a thread of this process and waits for its end.
+    virtual std::uint32_t GetCurrentThreadId() = 0;
+    virtual void TerminateThread(std::uint32_t thread_id) = 0;
+    virtual void ShowWindowAsync(WindowHandle window, int command) = 0;
 
 protected:
     Desktop() = default;

@@ -122,8 +122,8 @@ int SystemMetricForDpi(int index, UINT dpi) {
     return get_metric_for_dpi ? get_metric_for_dpi(index, dpi) : ::GetSystemMetrics(index);
 }
 
-static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL);
-static_assert(kSwpShowWindow == SWP_SHOWWINDOW && kSwpAsyncWindowPos == SWP_ASYNCWINDOWPOS);
+static_assert(kSwHide == SW_HIDE && kSwShowNormal == SW_SHOWNORMAL && kSwShowNa == SW_SHOWNA);
+static_assert(kSwpShowWindow == SWP_SHOWWINDOW);
 static_assert(kSmCxScreen == SM_CXSCREEN && kSmCyScreen == SM_CYSCREEN);
 static_assert(kCpUtf8 == CP_UTF8);
 static_assert(kDwmwaCloaked == DWMWA_CLOAKED);
@@ -172,8 +172,12 @@ WindowOwner Win32Desktop::GetWindowOwner(WindowHandle window) {
     return thread ? WindowOwner{thread, process} : WindowOwner{};
 }
 
-void Win32Desktop::ShowWindowAsync(WindowHandle window, int command) {
-    ::ShowWindowAsync(HwndOf(window), command);
+bool Win32Desktop::IsHungAppWindow(WindowHandle window) {
+    return ::IsHungAppWindow(HwndOf(window)) != FALSE;
+}
+
+void Win32Desktop::ShowWindow(WindowHandle window, int command) {
+    ::ShowWindow(HwndOf(window), command);
 }
 
 void Win32Desktop::SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y,
@@ -184,6 +188,18 @@ void Win32Desktop::SetWindowPos(WindowHandle window, WindowHandle insert_after, 
 int Win32Desktop::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 void Win32Desktop::Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::uint32_t Win32Desktop::GetCurrentThreadId() { return ::GetCurrentThreadId(); }
+
+void Win32Desktop::TerminateThread(std::uint32_t thread_id) {
+    const unique_handle thread(::OpenThread(THREAD_TERMINATE | SYNCHRONIZE, FALSE, thread_id));
+    // The end is asked for, not waited for, by TerminateThread itself; a second at most here.
+    if (thread && ::TerminateThread(thread.get(), 0)) ::WaitForSingleObject(thread.get(), 1000);
+}
+
+void Win32Desktop::ShowWindowAsync(WindowHandle window, int command) {
+    ::ShowWindowAsync(HwndOf(window), command);
+}
 
 bool Win32SeedClock::QueryPerformanceCounter(std::int64_t* count) {
     LARGE_INTEGER counter{};
@@ -246,14 +262,14 @@ void WindowUiThread::StartThread(std::function<void()> body) {
 bool WindowUiThread::Send(SyncCall& call) {
     HWND window = nullptr;
     {
-        const std::lock_guard lock(mutex_);
+        const Lock::Guard guard(lock_);
         if (!window_) return false;
         window = window_.get();
         pending_.push_back(&call);
     }
     // A window destroyed meanwhile answers 0, as one that took no call.
     const LRESULT ran = ::SendMessageW(window, kCallMessage, 0, reinterpret_cast<LPARAM>(&call));
-    const std::lock_guard lock(mutex_);
+    const Lock::Guard guard(lock_);
     const auto left = std::find(pending_.begin(), pending_.end(), &call);
     if (left != pending_.end()) pending_.erase(left);  // never delivered
     return ran != 0;
@@ -262,7 +278,7 @@ bool WindowUiThread::Send(SyncCall& call) {
 LRESULT WindowUiThread::Deliver(LPARAM param) {
     auto* const call = reinterpret_cast<SyncCall*>(param);
     {
-        const std::lock_guard lock(mutex_);
+        const Lock::Guard guard(lock_);
         const auto found = std::find(pending_.begin(), pending_.end(), call);
         if (found == pending_.end()) return 0;
         pending_.erase(found);  // each call runs once
@@ -274,7 +290,7 @@ LRESULT WindowUiThread::Deliver(LPARAM param) {
 void WindowUiThread::Close() noexcept {
     unique_hwnd closing;
     {
-        const std::lock_guard lock(mutex_);
+        const Lock::Guard guard(lock_);
         closing = std::move(window_);
     }
     // Destroyed outside the lock, which a call being delivered may need.

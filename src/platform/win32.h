@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/lock.h"
 #include "platform/seed_clock.h"
 #include "platform/ui_thread.h"
 #include "platform/unique_handle.h"
@@ -47,11 +47,15 @@ public:
     std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
                                        unsigned size) override;
     WindowOwner GetWindowOwner(WindowHandle window) override;
-    void ShowWindowAsync(WindowHandle window, int command) override;
+    bool IsHungAppWindow(WindowHandle window) override;
+    void ShowWindow(WindowHandle window, int command) override;
     void SetWindowPos(WindowHandle window, WindowHandle insert_after, int x, int y, int width,
                       int height, unsigned flags) override;
     int GetSystemMetrics(int index) override;
     void Sleep(std::uint32_t milliseconds) override;
+    std::uint32_t GetCurrentThreadId() override;
+    void TerminateThread(std::uint32_t thread_id) override;
+    void ShowWindowAsync(WindowHandle window, int command) override;
 };
 
 class Win32SeedClock final : public SeedClock {
@@ -80,8 +84,8 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT Deliver(LPARAM call);
 
-    std::mutex mutex_;
-    unique_hwnd window_;  // guarded by mutex_
+    Lock lock_;
+    unique_hwnd window_;  // guarded by lock_
     std::vector<SyncCall*> pending_;
 };
 

@@ -59,6 +59,13 @@ inline const char* Name(SizeField field) {
 inline std::string ShowEvent(WindowHandle window, int command) {
     return "show " + std::to_string(window) + " " + std::to_string(command);
 }
+// ShowWindowAsync: queued, not waited for.
+inline std::string QueuedShowEvent(WindowHandle window, int command) {
+    return "queued-show " + std::to_string(window) + " " + std::to_string(command);
+}
+inline std::string TerminateEvent(std::uint32_t thread_id) {
+    return "terminate " + std::to_string(thread_id);
+}
 inline std::string PosEvent(WindowHandle window, WindowHandle after, int x, int y, int width,
                             int height, unsigned flags) {
     char hex[16];
@@ -115,7 +122,10 @@ struct Placement {
 
 // A desktop of windows in z-order, top first, each made by an owner of its own unless the
 // test says otherwise. The placement calls are recorded; the pauses return at once unless the
-// test holds them; Freeze stops every worker-side call at its start.
+// test holds them; Freeze stops every worker-side call at its start. Threads are numbered
+// from 1 in the order they first ask for their id; a thread that TerminateThread has ended
+// makes no call any more: the fake throws it out of the call it is in, and out of every
+// later one.
 class SimDesktop final : public platform::Desktop {
 public:
     explicit SimDesktop(std::shared_ptr<World> world = std::make_shared<World>())
@@ -160,6 +170,13 @@ public:
     void FailTitleOf(WindowHandle handle) {
         const std::lock_guard lock(world_->mutex);
         failing_title_ = handle;
+    }
+    // The system finds the window's program not answering, or answering again.
+    void SetHung(WindowHandle handle, bool hung) {
+        const std::lock_guard lock(world_->mutex);
+        for (auto& window : windows_) {
+            if (window.handle == handle) window.hung = hung;
+        }
     }
     // Every pause from now on fails with an error that is not the program's own.
     void FailPauses() {
@@ -274,7 +291,12 @@ public:
         const SimWindow* found = Find(window);
         return found ? found->owner : platform::WindowOwner{};
     }
-    void ShowWindowAsync(WindowHandle window, int command) override {
+    bool IsHungAppWindow(WindowHandle window) override {
+        const std::lock_guard lock(world_->mutex);
+        const SimWindow* found = Find(window);
+        return found && found->hung;
+    }
+    void ShowWindow(WindowHandle window, int command) override {
         std::unique_lock lock(world_->mutex);
         Enter(lock);
         Log(ShowEvent(window, command));
@@ -303,6 +325,22 @@ public:
         world_->wake.notify_all();
         world_->wake.wait(lock, [&] { return index < sleeps_allowed_; });
     }
+    std::uint32_t GetCurrentThreadId() override {
+        const std::lock_guard lock(world_->mutex);
+        return IdOf(std::this_thread::get_id());
+    }
+    // Returns once the thread has left the call it was frozen in.
+    void TerminateThread(std::uint32_t thread_id) override {
+        std::unique_lock lock(world_->mutex);
+        Log(TerminateEvent(thread_id));
+        terminated_.insert(thread_id);
+        world_->wake.notify_all();
+        world_->wake.wait(lock, [&] { return frozen_threads_.count(thread_id) == 0; });
+    }
+    void ShowWindowAsync(WindowHandle window, int command) override {
+        const std::lock_guard lock(world_->mutex);
+        Log(QueuedShowEvent(window, command));
+    }
 
 private:
     static constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
@@ -314,7 +352,9 @@ private:
         bool visible;
         platform::WindowOwner owner;
         std::uint32_t cloaked = 0;
+        bool hung = false;
     };
+    struct Terminated {};  // thrown through a thread that TerminateThread ended
 
     const SimWindow* Find(WindowHandle handle) const {
         for (const auto& window : windows_) {
@@ -322,14 +362,24 @@ private:
         }
         return nullptr;
     }
+    std::uint32_t IdOf(std::thread::id thread) {  // lock held
+        const auto next = static_cast<std::uint32_t>(thread_ids_.size() + 1);
+        return thread_ids_.try_emplace(thread, next).first->second;
+    }
     // Every worker-side call starts here: notes the thread and waits out a freeze.
     void Enter(std::unique_lock<std::recursive_mutex>& lock) {
         worker_threads_.insert(std::this_thread::get_id());
+        const std::uint32_t self = IdOf(std::this_thread::get_id());
+        if (terminated_.count(self) != 0) throw Terminated{};
         if (!frozen_) return;
         ++frozen_waiters_;
+        frozen_threads_.insert(self);
         world_->wake.notify_all();
-        world_->wake.wait(lock, [&] { return !frozen_; });
+        world_->wake.wait(lock, [&] { return !frozen_ || terminated_.count(self) != 0; });
         --frozen_waiters_;
+        frozen_threads_.erase(self);
+        world_->wake.notify_all();
+        if (terminated_.count(self) != 0) throw Terminated{};
     }
     void Log(std::string event) { world_->Record(std::move(event)); }  // lock held, recursive
 
@@ -349,6 +399,9 @@ private:
     bool fail_pauses_ = false;
     std::vector<Placement> placements_;
     std::set<std::thread::id> worker_threads_;
+    std::map<std::thread::id, std::uint32_t> thread_ids_;
+    std::set<std::uint32_t> frozen_threads_;
+    std::set<std::uint32_t> terminated_;
 };
 
 // The user-interface thread is the test's own: a worker's call waits in Send until the test

@@ -18,6 +18,7 @@ using fakes::FieldEvent;
 using fakes::Lcg;
 using fakes::MetricEvent;
 using fakes::PosEvent;
+using fakes::QueuedShowEvent;
 using fakes::ShowEvent;
 using fakes::SleepEvent;
 using fakes::StateEvent;
@@ -25,8 +26,8 @@ using jumper::SizeField;
 using Log = std::vector<std::string>;
 
 constexpr platform::WindowHandle kTarget = 0x1234;
-// Every placement's move shows the window and is queued to the target's thread.
-constexpr unsigned kShow = platform::kSwpShowWindow | platform::kSwpAsyncWindowPos;
+// Every placement's move shows the window.
+constexpr unsigned kShow = platform::kSwpShowWindow;
 
 // The four field reads of one refresh, Max before Min, width before height.
 const Log kRefreshReads = {FieldEvent(SizeField::MaxWidth), FieldEvent(SizeField::MinWidth),
@@ -202,27 +203,53 @@ TEST_F(HideThreadTest, AfterAnErrorTheFinalRefreshReportsNotRunning) {
 }
 
 // A handle that comes to name another owner's window (the target closed, its value made
-// again) is left alone, as a closed one is: no call, no draw; the worker goes on.
-TEST_F(HideThreadTest, HandleThatNamesAnotherOwnersWindowIsLeftAlone) {
+// again), and a target whose program is not answering, are left alone as a closed window is:
+// no call, the same draws; the worker goes on, and the target jumps again once it answers.
+TEST_F(HideThreadTest, TargetOfAnotherOwnerOrNotAnsweringGetsNoCallsAndTheSameDraws) {
+    constexpr std::uint32_t kSeed = 99;
+    jumper::RandSeed = kSeed;
+    Lcg model{kSeed};
     desktop->HoldSleeps();
     Start(kTarget, 150, 250);
     ASSERT_TRUE(PumpUntilSleeps(1));
-    desktop->ReuseHandle(kTarget, {777, 888});
-    const std::uint32_t seed = jumper::RandSeed;
-    desktop->ReleaseSleeps(1);
-    ASSERT_TRUE(PumpUntilSleeps(2));
-    EXPECT_EQ(desktop->Placements().size(), 1u);
-    EXPECT_EQ(world->Events({"show"}), Log{ShowEvent(kTarget, platform::kSwShowNormal)});
-    Lcg model{seed};  // only the refresh's sizes and the pause were drawn
+    const auto skipped = [&](std::size_t sleeps) {
+        ASSERT_TRUE(PumpUntilSleeps(sleeps));
+        EXPECT_EQ(desktop->Placements().size(), 1u);
+        EXPECT_EQ(world->Events({"show"}), Log{ShowEvent(kTarget, platform::kSwShowNormal)});
+        EXPECT_TRUE(worker->runningthread);
+    };
+    model.Random(768);
+    model.Random(1024);
     model.Range(100, 300);
     model.Range(400, 700);
     model.Random(5000);
+
+    desktop->ReuseHandle(kTarget, {777, 888});
+    desktop->ReleaseSleeps(1);
+    skipped(2);
+    desktop->ReuseHandle(kTarget, fakes::SimDesktop::OwnerOf(kTarget));
+    desktop->SetHung(kTarget, true);
+    desktop->ReleaseSleeps(1);
+    skipped(3);
+    for (int half = 0; half < 2; ++half) {  // y, x, width, height, pause
+        model.Random(768);
+        model.Random(1024);
+        model.Range(100, 300);
+        model.Range(400, 700);
+        model.Random(5000);
+    }
     EXPECT_EQ(jumper::RandSeed.load(), model.state);
-    EXPECT_TRUE(worker->runningthread);
+
+    desktop->SetHung(kTarget, false);
+    desktop->ReleaseSleeps(1);
+    ASSERT_TRUE(PumpUntilSleeps(4));
+    EXPECT_EQ(world->Events({"show"}), (Log{ShowEvent(kTarget, platform::kSwShowNormal),
+                                           ShowEvent(kTarget, platform::kSwHide)}));
+    EXPECT_EQ(desktop->Placements().size(), 2u);
 }
 
 TEST_F(HideThreadTest, ClosedGateEndsTheLoopWithoutAPlacement) {
-    gate->Close();
+    gate->EndPlacements(*desktop, std::chrono::milliseconds(0));
     Start(kTarget, 150, 250);
     ASSERT_TRUE(PumpUntilEnded());
     Log expected = kRefreshReads;
@@ -230,31 +257,63 @@ TEST_F(HideThreadTest, ClosedGateEndsTheLoopWithoutAPlacement) {
     EXPECT_EQ(world->Log(), expected);
 }
 
-// Closing while a placement is under way waits for both of its calls, so that the target's
-// queue ends with the show, and lets no other start.
-TEST_F(HideThreadTest, GateClosingDuringAPlacementWaitsForItsShow) {
-    desktop->HoldSleeps();
-    Start(kTarget, 150, 250);
-    ASSERT_TRUE(PumpUntilSleeps(1));
-    desktop->Freeze();
-    desktop->ReleaseSleeps(1);
-    ASSERT_TRUE(ui->PumpUntil([&] { return desktop->FrozenWaiters() == 1; }));  // in the hide
-    std::atomic<bool> closed{false};
-    std::thread closing([&] {
-        gate->Close();
-        closed = true;
-    });
+class GateEndTest : public HideThreadTest {
+protected:
+    // Starts a worker and holds it at the start of the hide of its second placement.
+    void HoldInTheHide() {
+        desktop->HoldSleeps();
+        Start(kTarget, 150, 250);
+        ASSERT_TRUE(PumpUntilSleeps(1));
+        desktop->Freeze();
+        desktop->ReleaseSleeps(1);
+        ASSERT_TRUE(ui->PumpUntil([&] { return desktop->FrozenWaiters() == 1; }));
+    }
+    // The end of the process, on a thread of its own; whether it is over.
+    void EndPlacements(std::chrono::milliseconds wait) {
+        ending = std::thread([this, wait] {
+            gate->EndPlacements(*desktop, wait);
+            ended = true;
+        });
+    }
+    void TearDown() override {
+        if (ending.joinable()) ending.join();
+        HideThreadTest::TearDown();
+    }
+
+    std::thread ending;
+    std::atomic<bool> ended{false};
+};
+
+// A placement under way when the process ends is waited for, so that the target is shown
+// again, and no other starts.
+TEST_F(GateEndTest, APlacementUnderWayIsWaitedFor) {
+    ASSERT_NO_FATAL_FAILURE(HoldInTheHide());
+    EndPlacements(std::chrono::seconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(closed) << "the gate closed in the middle of a placement";
+    EXPECT_FALSE(ended) << "the end came in the middle of a placement";
     desktop->Thaw();
-    closing.join();
-    const Log kinds = world->Events({"show", "pos"});
+    ending.join();
+    const Log kinds = world->Events({"show", "pos", "queued-show", "terminate"});
     ASSERT_EQ(kinds.size(), 4u) << ::testing::PrintToString(kinds);
     EXPECT_EQ(kinds[2], ShowEvent(kTarget, platform::kSwHide));
     EXPECT_EQ(desktop->Placements().back().flags, kShow);
     desktop->ReleaseAll();
     ASSERT_TRUE(PumpUntilEnded());
-    EXPECT_EQ(world->Events({"show", "pos"}).size(), 4u);  // none after the close
+    EXPECT_EQ(world->Events({"show", "pos"}).size(), 4u);  // none after the end
+}
+
+// A worker that its target holds up for longer than the wait is ended first; only then is its
+// target's show queued, so that no call of that worker can come after it.
+TEST_F(GateEndTest, AWorkerHeldUpIsEndedBeforeItsTargetIsShown) {
+    ASSERT_NO_FATAL_FAILURE(HoldInTheHide());
+    EndPlacements(std::chrono::milliseconds(100));
+    ending.join();
+    ui->Close();
+    desktop->Thaw();
+    EXPECT_EQ(world->Events({"show", "pos", "queued-show", "terminate"}),
+              (Log{ShowEvent(kTarget, platform::kSwShowNormal),
+                   world->Events({"pos"}).at(0), fakes::TerminateEvent(1),
+                   QueuedShowEvent(kTarget, platform::kSwShowNa)}));
 }
 
 }  // namespace

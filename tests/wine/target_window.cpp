@@ -24,6 +24,23 @@ void RegisterTargetClass(WNDPROC procedure) {
     (void)registered;
 }
 
+// A modal loop: handles every message, sent or posted, for the given time.
+void PumpMessages(DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    for (DWORD spent = 0; spent < milliseconds; spent = ::GetTickCount() - start) {
+        MSG message{};
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - spent, QS_ALLINPUT);
+    }
+}
+
 }  // namespace
 
 std::string Describe(const RECT& rect) {
@@ -36,7 +53,8 @@ std::string Describe(const RECT& rect) {
 TargetWindow::TargetWindow(Options options)
     : options_(std::move(options)),
       ready_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      held_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+      held_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      blocking_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
     RegisterTargetClass(&TargetWindow::WndProc);
     thread_.reset(::CreateThread(nullptr, 0, &TargetWindow::ThreadMain, this, 0, &thread_id_));
     ::WaitForSingleObject(ready_.get(), 10000);
@@ -95,6 +113,10 @@ LRESULT CALLBACK TargetWindow::WndProc(HWND hwnd, UINT message, WPARAM wparam, L
         event.visible = ::IsWindowVisible(hwnd) != FALSE;
         event.iconic = ::IsIconic(hwnd) != FALSE;
         self->Record(event);
+        if (const DWORD pump = self->pump_ms_; pump != 0 && wparam == 0) {
+            ::SetEvent(self->held_.get());
+            PumpMessages(pump);
+        }
         break;
     }
     case WM_WINDOWPOSCHANGED: {
@@ -118,6 +140,7 @@ LRESULT CALLBACK TargetWindow::WndProc(HWND hwnd, UINT message, WPARAM wparam, L
         (*reinterpret_cast<const std::function<void()>*>(lparam))();
         return 0;
     case kBlockMessage:
+        ::SetEvent(self->blocking_.get());
         ::Sleep(static_cast<DWORD>(wparam));
         return 0;
     case WM_CLOSE:
@@ -160,7 +183,13 @@ void TargetWindow::Close() {
 }
 
 void TargetWindow::Block(std::chrono::milliseconds time) {
+    ::ResetEvent(blocking_.get());
     ::PostMessageW(hwnd_, kBlockMessage, static_cast<WPARAM>(time.count()), 0);
+    // A message waits behind the block, as input does for a program that hangs: some window
+    // systems find a thread not answering only while a message waits for it.
+    ::PostMessageW(hwnd_, WM_NULL, 0, 0);
+    // Until the thread takes the block, the system may still go by its last idle spell.
+    ::WaitForSingleObject(blocking_.get(), 5000);
 }
 
 void TargetWindow::Settle(HWND window) {
@@ -172,6 +201,11 @@ void TargetWindow::Settle(HWND window) {
 void TargetWindow::HoldNextHide(std::chrono::milliseconds time) {
     ::ResetEvent(held_.get());
     hold_ms_ = static_cast<DWORD>(time.count());
+}
+
+void TargetWindow::PumpInHides(std::chrono::milliseconds time) {
+    ::ResetEvent(held_.get());
+    pump_ms_ = static_cast<DWORD>(time.count());
 }
 
 bool TargetWindow::WaitForHeldHide(std::chrono::milliseconds timeout) const {

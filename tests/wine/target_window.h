@@ -65,12 +65,18 @@ public:
 
     // Destroys the window (WM_CLOSE on its own thread) and waits for it to be gone.
     void Close();
-    // The window's thread stops pumping messages for the given time.
+    // The window's thread stops pumping messages for the given time, a message waiting.
+    // Returns once it has stopped (or after 5 s).
     void Block(std::chrono::milliseconds time);
     // The next hiding of the window is held for the given time before it returns, so that
     // the test can act between the hiding and the showing of a placement.
     void HoldNextHide(std::chrono::milliseconds time);
-    // Waits until a held hiding has begun; false on timeout.
+    // Every hiding from now on runs a modal message loop for the given time inside its
+    // WM_SHOWWINDOW, as a program does that shows a dialog or makes a COM call there: what
+    // reaches the window meanwhile is handled inside the hide. 0 ends it.
+    void PumpInHides(std::chrono::milliseconds time);
+    // Waits until a held or pumping hiding has begun since the last HoldNextHide or
+    // PumpInHides; false on timeout.
     bool WaitForHeldHide(std::chrono::milliseconds timeout) const;
     // Returns once the window has worked through every call queued to it before (the jump
     // worker's are queued), or after 5 s.
@@ -98,7 +104,9 @@ private:
     platform::unique_handle thread_;
     platform::unique_handle ready_;
     platform::unique_handle held_;  // set once a held hiding has begun
+    platform::unique_handle blocking_;  // set once a block has begun
     std::atomic<DWORD> hold_ms_{0};  // how long the next hiding is held
+    std::atomic<DWORD> pump_ms_{0};  // how long every hiding pumps messages
 
     mutable std::mutex mutex_;
     std::vector<WindowEvent> events_;

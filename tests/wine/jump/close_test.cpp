@@ -1,7 +1,8 @@
 // Closing the main window while the target jumps, 20 times (or as many as asked) at random
 // moments, every third one while the target is hidden between the hiding and the showing of
-// a placement: each time the process ends at once with exit code 0 and the target is left
-// visible. The programs run in four lanes side by side, each with a target of its own.
+// a placement, half of those held in its hide for longer than the close waits: each time the
+// process ends at once with exit code 0 and the target is left visible. The programs run in
+// four lanes side by side, each with a target of its own.
 // Usage: jump_close_test <path of jumper.exe> [closes]
 #include <windows.h>
 
@@ -64,8 +65,10 @@ private:
             return;
         }
         const bool while_hidden = run % 3 == 0;
-        // The close then comes in between the hiding and the showing.
-        target_.HoldNextHide(while_hidden ? 300ms : 0ms);
+        // The close then comes in between the hiding and the showing; a hide held longer than
+        // the close waits for a placement ends the worker inside it.
+        const bool held_long = run % 6 == 0;
+        target_.HoldNextHide(!while_hidden ? 0ms : held_long ? 2500ms : 300ms);
         const auto start = Clock::now();
         CheckStill();
         app.Press();
@@ -91,7 +94,8 @@ private:
         ++closes;
         const auto moved = jumptest::Placements(target_.EventsSince(start));
         Print("run %d: closed after %.2f s and %zu placement(s)%s, exited in %.3f s", run,
-              Seconds(start, closing), moved.size(), while_hidden ? ", target hidden" : "",
+              Seconds(start, closing), moved.size(),
+              !while_hidden ? "" : held_long ? ", target held in its hide" : ", target hidden",
               exit_time.value_or(-1));
         if (!exit_time) return;
         slowest = std::max(slowest, *exit_time);
