@@ -8,17 +8,12 @@
 
 namespace jumper {
 
-WindowSize DrawSize(SizeFields& fields, WidthDraw width_draw) {
+WindowSize DrawSize(SizeFields& fields) {
     const std::int32_t max_width = StrToInt(fields.FieldText(SizeField::MaxWidth));
     const std::int32_t min_width = StrToInt(fields.FieldText(SizeField::MinWidth));
-    const auto draw_width = [&] {
-        return static_cast<std::uint32_t>(RandomRange(min_width, max_width));
-    };
-    std::uint32_t width = 0;
-    if (width_draw == WidthDraw::OnceRead) width = draw_width();
+    const auto width = static_cast<std::uint32_t>(RandomRange(min_width, max_width));
     const std::int32_t max_height = StrToInt(fields.FieldText(SizeField::MaxHeight));
     const std::int32_t min_height = StrToInt(fields.FieldText(SizeField::MinHeight));
-    if (width_draw == WidthDraw::AfterAllFields) width = draw_width();
     return {width, static_cast<std::uint32_t>(RandomRange(min_height, max_height))};
 }
 

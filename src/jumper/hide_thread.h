@@ -36,14 +36,10 @@ struct WindowSize {
     std::uint32_t height;
 };
 
-// When the width is drawn: a refresh draws it as soon as the widths are read; a start request
-// reads all four fields first, so that a bad field costs the random source nothing.
-enum class WidthDraw { OnceRead, AfterAllFields };
-
-// Converts the fields in the order Max Width, Min Width, Max Height, Min Height, so that the
-// first bad one in that order is the one reported, and draws the width and then the height,
-// one draw each.
-WindowSize DrawSize(SizeFields& fields, WidthDraw width_draw);
+// Converts Max Width and Min Width and draws the width, then converts Max Height and Min
+// Height and draws the height, one draw each: the first bad field in that order is the one
+// reported, and a bad height field comes after the width's draw.
+WindowSize DrawSize(SizeFields& fields);
 
 // The user-interface side of a worker. Called on the user-interface thread only.
 class HideThreadHost {
@@ -71,8 +67,10 @@ public:
     // Shared with the user-interface thread, which sets them at any time.
     std::atomic<std::uint32_t> activewindow{0};
     // Who owned activewindow when it was chosen (WindowOwner's thread in the high half):
-    // only a window of that owner is moved. Set before activewindow; a placement that reads
-    // one of a new pair with one of the old finds no such window and does nothing.
+    // only a window of that owner is moved. Set before activewindow, so a placement under way
+    // during the change reads the old window with the new owner at worst: a window of another
+    // program is then left alone, and one of the same program is moved once more, as by a
+    // placement that began just before the press.
     std::atomic<std::uint64_t> activeowner{0};
     void SetTarget(platform::WindowHandle window, platform::WindowOwner owner);
     std::atomic<std::uint32_t> wdth{0};

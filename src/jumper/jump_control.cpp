@@ -33,8 +33,8 @@ void TJumpControl::Button2Click() {
     const std::uint32_t target =
         StrToHandle(std::wstring(handle_text.begin(), handle_text.end()));
 
-    // A bad field changes nothing.
-    const WindowSize size = DrawSize(panel_, WidthDraw::AfterAllFields);
+    // A bad field creates and starts nothing.
+    const WindowSize size = DrawSize(panel_);
 
     activewindow = target;
     std::shared_ptr<THideThread> worker = HT;
@@ -47,7 +47,7 @@ void TJumpControl::Button2Click() {
     HT = std::move(worker);
 }
 
-WindowSize TJumpControl::NextSize() { return DrawSize(panel_, WidthDraw::OnceRead); }
+WindowSize TJumpControl::NextSize() { return DrawSize(panel_); }
 
 void TJumpControl::ShowRunState(const THideThread& worker, bool running) {
     if (&worker == HT.get()) panel_.SetButtonCaption(running ? kCaptionStop : kCaptionRandom);

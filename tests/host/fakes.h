@@ -487,7 +487,7 @@ public:
     std::vector<const jumper::THideThread*> reporters;  // every worker that called in
 
     jumper::WindowSize NextSize() override {
-        return jumper::DrawSize(*this, jumper::WidthDraw::OnceRead);
+        return jumper::DrawSize(*this);
     }
     std::wstring FieldText(SizeField field) override {
         world_.Record(FieldEvent(field));
