@@ -59,6 +59,17 @@ void CreateEntries() {
     for (auto& entry : win_list) entry = std::make_unique<WinEntry>();
 }
 
+std::exception_ptr CreateAndRefresh(platform::Desktop& desktop, ItemList& list) {
+    CreateEntries();
+    win_ptr = 0;
+    try {
+        refreshwindows(desktop, list);
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
+}
+
 bool EnumWindowsProc(platform::WindowHandle window, std::intptr_t context) noexcept {
     auto& enumeration = *reinterpret_cast<Enumeration*>(context);
     try {

@@ -47,6 +47,11 @@ protected:
 // Creates the entries once, before the first refresh.
 void CreateEntries();
 
+// The main window's start: creates the entries, raising only when their storage cannot be
+// had, and fills the list. The refresh's error does not keep the window from opening: it is
+// returned, to be shown as any handler's is, the list holding what the refresh took.
+[[nodiscard]] std::exception_ptr CreateAndRefresh(platform::Desktop& desktop, ItemList& list);
+
 // Rebuilds the catalogue from the desktop and refills list in catalogue order. Raises
 // "Unable to insert a line" if the list refuses an item. An error in the enumeration
 // abandons the refresh with the list and the catalogue empty, so that no item names a window

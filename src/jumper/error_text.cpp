@@ -1,8 +1,5 @@
 #include "jumper/error_text.h"
 
-#include <algorithm>
-#include <cwctype>
-
 namespace jumper {
 
 std::wstring ErrorBoxText(std::wstring_view message) {
@@ -11,18 +8,17 @@ std::wstring ErrorBoxText(std::wstring_view message) {
     return text;
 }
 
-std::wstring ApplicationTitle(std::wstring_view exe_path) {
+std::wstring ApplicationTitle(std::wstring_view exe_path, LowerCaseFn lower_case) {
     const std::size_t slash = exe_path.find_last_of(L'\\');
     std::wstring_view name =
         slash == std::wstring_view::npos ? exe_path : exe_path.substr(slash + 1);
     name = name.substr(0, name.find(L'.'));
-    std::wstring title(name);
-    if (title.size() > 1) {
-        std::transform(title.begin() + 1, title.end(), title.begin() + 1, [](wchar_t c) {
-            return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-        });
-    }
-    return title;
+    // The first character is one UTF-16 unit, or two for a surrogate pair.
+    const bool pair = name.size() >= 2 && name[0] >= 0xD800 && name[0] <= 0xDBFF &&
+                      name[1] >= 0xDC00 && name[1] <= 0xDFFF;
+    const std::size_t first = pair ? 2 : 1;
+    if (name.size() <= first) return std::wstring(name);
+    return std::wstring(name.substr(0, first)) + lower_case(name.substr(first));
 }
 
 }  // namespace jumper

@@ -10,8 +10,11 @@ namespace jumper {
 // greater than that of ".".
 std::wstring ErrorBoxText(std::wstring_view message);
 
+// Lower-cases text as the system does for the user's language (platform::LowerCase).
+using LowerCaseFn = std::wstring (*)(std::wstring_view text);
+
 // The application's title from the executable's path: the file name, cut at its first ".",
 // with every character after the first lower-cased ("C:\x\My Tool.EXE" gives "My tool").
-std::wstring ApplicationTitle(std::wstring_view exe_path);
+std::wstring ApplicationTitle(std::wstring_view exe_path, LowerCaseFn lower_case);
 
 }  // namespace jumper

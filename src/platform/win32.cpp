@@ -3,6 +3,7 @@
 #include <dwmapi.h>
 
 #include <algorithm>
+#include <cassert>
 #include <charconv>
 #include <iterator>
 #include <memory>
@@ -76,6 +77,23 @@ void RestrictDllSearch() {
         !set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         ::SetDllDirectoryW(L"");
     }
+}
+
+std::wstring LowerCase(std::wstring_view text) {
+    // The user's language's own rules (Turkish has a dotless i), not the file system's.
+    constexpr DWORD kFlags = LCMAP_LOWERCASE | LCMAP_LINGUISTIC_CASING;
+    const int length = static_cast<int>(text.size());
+    if (length == 0) return {};
+    std::wstring lower(static_cast<std::size_t>(::LCMapStringEx(
+                           LOCALE_NAME_USER_DEFAULT, kFlags, text.data(), length, nullptr, 0,
+                           nullptr, nullptr, 0)),
+                       L'\0');
+    if (lower.empty() ||
+        ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kFlags, text.data(), length, lower.data(),
+                        static_cast<int>(lower.size()), nullptr, nullptr, 0) == 0) {
+        return std::wstring(text);  // kept as it is rather than lost
+    }
+    return lower;
 }
 
 std::wstring SystemMessage(DWORD error) {
@@ -235,9 +253,9 @@ WindowUiThread::WindowUiThread() {
 }
 
 WindowUiThread::~WindowUiThread() {
-    // Not closed, and perhaps on another thread, which cannot destroy the window: it no
-    // longer reaches this object.
-    if (window_) ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+    // The window is bound to this object: it is closed on its own thread, at the main window's
+    // WM_DESTROY, before the last holder lets go.
+    assert(!window_);
 }
 
 LRESULT CALLBACK WindowUiThread::WndProc(HWND hwnd, UINT message, WPARAM wparam,

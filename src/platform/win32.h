@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/desktop.h"
@@ -27,6 +28,9 @@ std::wstring WindowText(HWND window);
 
 // Keeps later DLL loads to System32 (on every Windows 7, loader update or not).
 void RestrictDllSearch();
+
+// Lower-cases text as the system does for the user's language.
+std::wstring LowerCase(std::wstring_view text);
 
 // The system's text for an error code, without its line end.
 std::wstring SystemMessage(DWORD error);

@@ -111,7 +111,7 @@ LRESULT Guarded(HWND owner, Handler&& handler) noexcept {
 
 void ShowErrorBox(HWND owner, std::wstring_view message) {
     ::MessageBoxW(owner, jumper::ErrorBoxText(message).c_str(),
-                  jumper::ApplicationTitle(ExecutablePath()).c_str(), MB_OK | MB_ICONERROR);
+                  jumper::ApplicationTitle(ExecutablePath(), &platform::LowerCase).c_str(), MB_OK | MB_ICONERROR);
 }
 
 void ShowError(HWND owner, const std::exception_ptr& failure) noexcept {
@@ -227,7 +227,8 @@ LRESULT CALLBACK TForm1::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE:
-        // A window without every control, or without the catalogue, is not made at all.
+        // A window without every control, or without the catalogue's storage, is not made at
+        // all; an error of the first refresh is shown, and the window opens.
         try {
             ui_thread_ = std::make_shared<platform::WindowUiThread>();
             jump_control_.emplace(*this, desktop_, ui_thread_, gate_);
@@ -413,9 +414,10 @@ void TForm1::ComboBox1AutoComplete() {
 }
 
 void TForm1::FormCreate() {
-    catalogue::CreateEntries();
-    catalogue::win_ptr = 0;
-    catalogue::refreshwindows(*desktop_, combo_items_);
+    // Shown now, before the window is: it has no window to belong to yet.
+    if (const auto refresh_error = catalogue::CreateAndRefresh(*desktop_, combo_items_)) {
+        ShowError(nullptr, refresh_error);
+    }
 }
 
 void TForm1::Button1Click() { catalogue::refreshwindows(*desktop_, combo_items_); }

@@ -63,7 +63,7 @@ WINDOWS7 = {
         "GetProcessTimes", "GetStartupInfoW", "GetSystemTimeAdjustment",
         "GetSystemTimeAsFileTime", "GetThreadContext", "GetThreadPriority", "GetThreadTimes",
         "GetTickCount", "GetTickCount64", "InitializeCriticalSection", "IsDBCSLeadByteEx",
-        "IsDebuggerPresent", "LeaveCriticalSection", "LoadLibraryA",
+        "IsDebuggerPresent", "LCMapStringEx", "LeaveCriticalSection", "LoadLibraryA",
         "LoadLibraryExW", "LoadLibraryW", "LocalFree", "MulDiv", "MultiByteToWideChar",
         "OpenProcess", "OpenThread", "OutputDebugStringA", "QueryPerformanceCounter",
         "QueryPerformanceFrequency", "RaiseException", "ReleaseSemaphore",

@@ -9,7 +9,6 @@
 
 namespace {
 
-using jumper::ApplicationTitle;
 using jumper::ErrorBoxText;
 
 TEST(ErrorBoxText, AppendsAFullStopAfterCharactersAboveIt) {
@@ -40,8 +39,26 @@ TEST(ErrorBoxText, TheIntegerErrorGetsAFullStop) {
     }
 }
 
+// The system's lower-casing, as far as these names need it: ASCII and two letters beyond it.
+std::wstring Lower(std::wstring_view text) {
+    std::wstring lower(text);
+    for (wchar_t& c : lower) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c == L'\u00C9') c = L'\u00E9';  // É
+        if (c == L'\u0414') c = L'\u0434';  // Д
+    }
+    return lower;
+}
+
+std::wstring ApplicationTitle(std::wstring_view exe_path) {
+    return jumper::ApplicationTitle(exe_path, &Lower);
+}
+
 TEST(ApplicationTitle, FileNameCutAtItsFirstDotWithTheRestLowerCased) {
     EXPECT_EQ(ApplicationTitle(L"C:\\dir\\My Tool.EXE"), L"My tool");
+    EXPECT_EQ(ApplicationTitle(L"C:\\dir\\\u00C9D\u00C9.exe"), L"\u00C9d\u00E9");
+    // A character made of two UTF-16 units first.
+    EXPECT_EQ(ApplicationTitle(L"\xD83D\xDE00\u0414.exe"), L"\xD83D\xDE00\u0434");
     EXPECT_EQ(ApplicationTitle(L"C:\\dir\\JUMPER.EXE"), L"Jumper");
     EXPECT_EQ(ApplicationTitle(L"C:\\dir\\jumper.exe"), L"jumper");  // the first stays as it is
     EXPECT_EQ(ApplicationTitle(L"C:\\dir\\ABC.DEF.EXE"), L"Abc");

@@ -93,16 +93,20 @@ int main(int argc, char** argv) {
     Section("the program as built");
     CheckErrorBox(jumper, L"jumper");  // the first letter is kept as it is
 
-    Section("a copy named My Tool.EXE");
-    const RenamedCopy copy(jumper, L"My Tool.EXE");
-    if (SetUp(copy.Copied(), "copied jumper.exe to %s", Narrow(copy.Path()).c_str())) {
-        CheckErrorBox(copy.Path(), L"My tool");
-    }
-
-    Section("a copy named with a dot in the middle");
-    const RenamedCopy dotted(jumper, L"WINDOW.jumper.v2.exe");
-    if (SetUp(dotted.Copied(), "copied jumper.exe to %s", Narrow(dotted.Path()).c_str())) {
-        CheckErrorBox(dotted.Path(), L"Window");
+    // Every character after the first lower-cased as the system does, beyond ASCII too.
+    const struct {
+        const wchar_t* name;
+        const wchar_t* title;
+    } copies[] = {{L"My Tool.EXE", L"My tool"},
+                  {L"WINDOW.jumper.v2.exe", L"Window"},
+                  {L"D\u00C9J\u00C0 Vu.exe", L"D\u00E9j\u00E0 vu"},
+                  {L"\u0414\u0415\u041C\u041E.exe", L"\u0414\u0435\u043C\u043E"}};
+    for (const auto& [name, title] : copies) {
+        Section(("a copy named " + Narrow(name)).c_str());
+        const RenamedCopy copy(jumper, name);
+        if (SetUp(copy.Copied(), "copied jumper.exe to %s", Narrow(copy.Path()).c_str())) {
+            CheckErrorBox(copy.Path(), title);
+        }
     }
     return Report("wine_error_display");
 }
