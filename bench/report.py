@@ -127,8 +127,16 @@ def main():
         row("  the same Refresh, against the enumeration from another process",
             median(figure, "jumper"), median(figure, "raw_other_process"),
             "same calls from a process that owns none of the windows, as jumper.exe is", "ms")
-        row("  the same Refresh, against that enumeration plus filling a list",
-            median(figure, "jumper"), median(figure, "raw_other_plus_fill"),
+        row("  the same Refresh, against that enumeration plus the cloaked query",
+            median(figure, "jumper"), median(figure, "other_cloaked"),
+            "the line above, plus DwmGetWindowAttribute(DWMWA_CLOAKED), from dwmapi.dll "
+            "loaded as jumper.exe loads it, for each window that passes the three calls", "ms")
+        row("  the same Refresh, against that enumeration plus the cloaked query and the "
+            "owner lookup", median(figure, "jumper"), median(figure, "other_cloaked_owner"),
+            "the line above, plus GetWindowThreadProcessId for each window not cloaked: "
+            "every call jumper.exe makes per window", "ms")
+        row("  the same Refresh, against those calls plus filling a list",
+            median(figure, "jumper"), median(figure, "other_cloaked_owner_fill"),
             "the line above, plus CB_RESETCONTENT and CB_ADDSTRING of as many titles into "
             "a drop-down list of the driver's", "ms")
         row("  the same Refresh, against a click that does nothing",
