@@ -79,7 +79,7 @@ void THideThread::Place(int show_command) {
     // Once the process has begun to end, no placement starts; one under way finishes first.
     // From here to the end of the placement nothing allocates or takes a lock of the
     // program's: the end of the process may have to end this thread in the middle of it.
-    const PlacementGate::Pass pass(*gate_, desktop_->GetCurrentThreadId(), target);
+    const PlacementGate::Pass pass(*gate_, *desktop_, target);
     if (!pass) throw platform::Exception(L"The program is closing");
 
     // A handle that no longer names the chosen window, closed and perhaps made again for

@@ -19,10 +19,12 @@ public:
 
     // Held by a worker for the length of one placement of target, on the calling thread;
     // false when the gate has closed. The lock is taken only to enter and to leave: a worker
-    // that its target holds up holds up no other.
+    // that its target holds up holds up no other. A pass left after the process has begun to
+    // end does not return: its thread waits there to be ended.
     class Pass {
     public:
-        Pass(PlacementGate& gate, std::uint32_t thread_id, platform::WindowHandle target) noexcept;
+        Pass(PlacementGate& gate, platform::Desktop& desktop,
+             platform::WindowHandle target) noexcept;
         ~Pass();
         Pass(const Pass&) = delete;
         Pass& operator=(const Pass&) = delete;
@@ -31,10 +33,12 @@ public:
     private:
         friend class PlacementGate;
         PlacementGate& gate_;
+        platform::Desktop& desktop_;
         std::uint32_t thread_id_;
         platform::WindowHandle target_;
         Pass* next_ = nullptr;  // the placements under way, linked through the passes
         bool open_ = false;
+        bool ending_ = false;  // under the gate's lock: the thread is to be ended
     };
 
     // Ends the jumping as the process ends: no placement starts from now on, and those under

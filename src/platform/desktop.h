@@ -63,9 +63,11 @@ public:
     virtual void Sleep(std::uint32_t milliseconds) = 0;
 
     // The end of the process. ShowWindowAsync queues the call to the window's own thread and
-    // returns at once. TerminateThread ends a thread of this process and waits for its end.
+    // returns at once. TerminateThread ends a thread of this process and waits for its end;
+    // WaitToBeEnded waits for that on the calling thread, in a wait of the system's own.
     virtual std::uint32_t GetCurrentThreadId() = 0;
     virtual void TerminateThread(std::uint32_t thread_id) = 0;
+    virtual void WaitToBeEnded() = 0;
     virtual void ShowWindowAsync(WindowHandle window, int command) = 0;
 
 protected:

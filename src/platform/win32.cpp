@@ -215,6 +215,10 @@ void Win32Desktop::TerminateThread(std::uint32_t thread_id) {
     if (thread && ::TerminateThread(thread.get(), 0)) ::WaitForSingleObject(thread.get(), 1000);
 }
 
+void Win32Desktop::WaitToBeEnded() {
+    for (;;) ::Sleep(INFINITE);
+}
+
 void Win32Desktop::ShowWindowAsync(WindowHandle window, int command) {
     ::ShowWindowAsync(HwndOf(window), command);
 }

@@ -59,6 +59,7 @@ public:
     void Sleep(std::uint32_t milliseconds) override;
     std::uint32_t GetCurrentThreadId() override;
     void TerminateThread(std::uint32_t thread_id) override;
+    [[noreturn]] void WaitToBeEnded() override;
     void ShowWindowAsync(WindowHandle window, int command) override;
 };
 

@@ -194,6 +194,19 @@ public:
         if (sleeps_allowed_ != kNoLimit) sleeps_allowed_ += count;
         world_->wake.notify_all();
     }
+    void HoldTerminations() {
+        const std::lock_guard lock(world_->mutex);
+        terminations_held_ = true;
+    }
+    void ReleaseTerminations() {
+        const std::lock_guard lock(world_->mutex);
+        terminations_held_ = false;
+        world_->wake.notify_all();
+    }
+    std::size_t TerminationsAsked() {
+        const std::lock_guard lock(world_->mutex);
+        return terminations_asked_;
+    }
     void Freeze() {
         const std::lock_guard lock(world_->mutex);
         frozen_ = true;
@@ -329,13 +342,24 @@ public:
         const std::lock_guard lock(world_->mutex);
         return IdOf(std::this_thread::get_id());
     }
-    // Returns once the thread has left the call it was frozen in.
+    // Returns once the thread has left the call it was frozen in. Held, it first waits for
+    // ReleaseTerminations.
     void TerminateThread(std::uint32_t thread_id) override {
         std::unique_lock lock(world_->mutex);
+        ++terminations_asked_;
+        world_->wake.notify_all();
+        world_->wake.wait(lock, [&] { return !terminations_held_; });
         Log(TerminateEvent(thread_id));
         terminated_.insert(thread_id);
         world_->wake.notify_all();
         world_->wake.wait(lock, [&] { return frozen_threads_.count(thread_id) == 0; });
+    }
+    // Returns once the thread has been ended, which in the fake runs on.
+    void WaitToBeEnded() override {
+        std::unique_lock lock(world_->mutex);
+        const std::uint32_t self = IdOf(std::this_thread::get_id());
+        Log("waits to be ended " + std::to_string(self));
+        world_->wake.wait(lock, [&] { return terminated_.count(self) != 0; });
     }
     void ShowWindowAsync(WindowHandle window, int command) override {
         const std::lock_guard lock(world_->mutex);
@@ -402,6 +426,8 @@ private:
     std::map<std::thread::id, std::uint32_t> thread_ids_;
     std::set<std::uint32_t> frozen_threads_;
     std::set<std::uint32_t> terminated_;
+    bool terminations_held_ = false;
+    std::size_t terminations_asked_ = 0;
 };
 
 // The user-interface thread is the test's own: a worker's call waits in Send until the test

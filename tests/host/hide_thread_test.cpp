@@ -276,6 +276,8 @@ protected:
         });
     }
     void TearDown() override {
+        desktop->ReleaseTerminations();
+        desktop->Thaw();
         if (ending.joinable()) ending.join();
         HideThreadTest::TearDown();
     }
@@ -313,6 +315,32 @@ TEST_F(GateEndTest, AWorkerHeldUpIsEndedBeforeItsTargetIsShown) {
     EXPECT_EQ(world->Events({"show", "pos", "queued-show", "terminate"}),
               (Log{ShowEvent(kTarget, platform::kSwShowNormal),
                    world->Events({"pos"}).at(0), fakes::TerminateEvent(1),
+                   QueuedShowEvent(kTarget, platform::kSwShowNa)}));
+}
+
+// A target that answers once the wait is over: its worker finishes the placement and then
+// waits where it is to be ended, not going on to a refresh or a pause.
+TEST_F(GateEndTest, AWorkerWhoseTargetAnswersTooLateWaitsToBeEnded) {
+    ASSERT_NO_FATAL_FAILURE(HoldInTheHide());
+    desktop->HoldTerminations();
+    EndPlacements(std::chrono::milliseconds(100));
+    ASSERT_TRUE(ui->PumpUntil([&] { return desktop->TerminationsAsked() == 1; }));
+    const std::size_t before = world->Log().size();
+    desktop->Thaw();
+    ASSERT_TRUE(ui->PumpUntil([&] {
+        const Log log = world->Log();
+        return log.back().rfind("waits to be ended", 0) == 0;
+    }));
+    desktop->ReleaseTerminations();
+    ending.join();
+    ui->Close();
+    const Log log = world->Log();
+    const Log after(log.begin() + static_cast<std::ptrdiff_t>(before), log.end());
+    ASSERT_EQ(after.size(), 7u) << ::testing::PrintToString(after);
+    EXPECT_EQ(after[0], ShowEvent(kTarget, platform::kSwHide));
+    EXPECT_EQ(after[3].substr(0, 4), "pos ");
+    EXPECT_EQ(Log(after.begin() + 4, after.end()),
+              (Log{"waits to be ended 1", fakes::TerminateEvent(1),
                    QueuedShowEvent(kTarget, platform::kSwShowNa)}));
 }
 
