@@ -40,9 +40,12 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 if ! command -v mmdebstrap >/dev/null; then
   echo "fresh-root: installing mmdebstrap"
-  apt-get update -qq || echo "fresh-root: apt-get update reported errors; installing from what it fetched" >&2
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends mmdebstrap \
-    >/dev/null
+  # Several roots started at once each install it: the later ones wait for the first's lock.
+  lock=(-o DPkg::Lock::Timeout=600)
+  apt-get "${lock[@]}" update -qq ||
+    echo "fresh-root: apt-get update reported errors; installing from what it fetched" >&2
+  DEBIAN_FRONTEND=noninteractive apt-get "${lock[@]}" install -y -qq --no-install-recommends \
+    mmdebstrap >/dev/null
 fi
 
 base=$(mktemp -d "${TMPDIR:-/var/tmp}/jumper-root.XXXXXX")

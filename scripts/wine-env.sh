@@ -15,11 +15,14 @@ export WINEPREFIX=${JUMPER_WINEPREFIX:-$_jumper_root/build/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+# Wine names the prefix's files in the locale's character set: with none set (a fresh
+# machine) a file name outside ASCII cannot be made. C.UTF-8 comes with every glibc.
+export LC_ALL=C.UTF-8
 
 # What the prefix is made with: these settings and the Wine that made it. A prefix made with
 # anything else (an older list, another loader, Wine's 32-bit side installed since) is made
 # anew: a 64-bit-only prefix cannot run 32-bit programs once Wine's 32-bit side is there.
-_jumper_prefix_made_with="settings 3; $JUMPER_WINE_ID"
+_jumper_prefix_made_with="settings 4; $JUMPER_WINE_ID"
 
 jumper_start_xvfb() {
   local display
