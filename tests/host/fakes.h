@@ -66,6 +66,9 @@ inline std::string QueuedShowEvent(WindowHandle window, int command) {
 inline std::string TerminateEvent(std::uint32_t thread_id) {
     return "terminate " + std::to_string(thread_id);
 }
+inline std::string WaitToBeEndedEvent(std::uint32_t thread_id) {
+    return "waits to be ended " + std::to_string(thread_id);
+}
 inline std::string PosEvent(WindowHandle window, WindowHandle after, int x, int y, int width,
                             int height, unsigned flags) {
     char hex[16];
@@ -358,7 +361,7 @@ public:
     void WaitToBeEnded() override {
         std::unique_lock lock(world_->mutex);
         const std::uint32_t self = IdOf(std::this_thread::get_id());
-        Log("waits to be ended " + std::to_string(self));
+        Log(WaitToBeEndedEvent(self));
         world_->wake.wait(lock, [&] { return terminated_.count(self) != 0; });
     }
     void ShowWindowAsync(WindowHandle window, int command) override {

@@ -328,8 +328,7 @@ TEST_F(GateEndTest, AWorkerWhoseTargetAnswersTooLateWaitsToBeEnded) {
     const std::size_t before = world->Log().size();
     desktop->Thaw();
     ASSERT_TRUE(ui->PumpUntil([&] {
-        const Log log = world->Log();
-        return log.back().rfind("waits to be ended", 0) == 0;
+        return world->Log().back() == fakes::WaitToBeEndedEvent(1);
     }));
     desktop->ReleaseTerminations();
     ending.join();
@@ -340,7 +339,7 @@ TEST_F(GateEndTest, AWorkerWhoseTargetAnswersTooLateWaitsToBeEnded) {
     EXPECT_EQ(after[0], ShowEvent(kTarget, platform::kSwHide));
     EXPECT_EQ(after[3].substr(0, 4), "pos ");
     EXPECT_EQ(Log(after.begin() + 4, after.end()),
-              (Log{"waits to be ended 1", fakes::TerminateEvent(1),
+              (Log{fakes::WaitToBeEndedEvent(1), fakes::TerminateEvent(1),
                    QueuedShowEvent(kTarget, platform::kSwShowNa)}));
 }
 
